@@ -1,0 +1,88 @@
+#include "ui/controls.h"
+
+#include "ui/guard.h"
+
+#include <QPainter>
+
+namespace ui {
+
+void SetBounds(QWidget* control, int left, int top, int width, int height) {
+    control->setGeometry(left, top, width, height);
+}
+
+} // namespace ui
+
+TButton::TButton(QWidget* parent, const std::string& caption, int left, int top, int width,
+                 int height)
+    : QPushButton(QString::fromStdString(caption), parent) {
+    ui::SetBounds(this, left, top, width, height);
+    setAutoDefault(false);
+    connect(this, &QPushButton::clicked, this, [this] {
+        if (m_onClick)
+            ui::Guard(m_onClick);
+    });
+}
+
+TCheckBox::TCheckBox(QWidget* parent, const std::string& caption, int left, int top, int width,
+                     int height)
+    : QCheckBox(QString::fromStdString(caption), parent) {
+    ui::SetBounds(this, left, top, width, height);
+    // clicked comes only from the user (mouse, space, mnemonic); SetChecked calls the handler.
+    connect(this, &QCheckBox::clicked, this, [this] {
+        if (m_onClick)
+            ui::Guard(m_onClick);
+    });
+}
+
+void TCheckBox::SetChecked(bool checked) {
+    if (checked == isChecked())
+        return;
+    setChecked(checked);
+    if (m_onClick)
+        m_onClick();
+}
+
+TLabel::TLabel(QWidget* parent, const std::string& caption, int left, int top, int width,
+               int height, bool wordWrap)
+    : QLabel(QString::fromStdString(caption), parent) {
+    ui::SetBounds(this, left, top, width, height);
+    setTextFormat(Qt::PlainText);
+    setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    setWordWrap(wordWrap);
+    setFocusPolicy(Qt::NoFocus);
+}
+
+TGroupBox::TGroupBox(QWidget* parent, const std::string& caption, int left, int top, int width,
+                     int height)
+    : QGroupBox(QString::fromStdString(caption), parent) {
+    ui::SetBounds(this, left, top, width, height);
+    setFocusPolicy(Qt::NoFocus);
+}
+
+void TGroupBox::paintEvent(QPaintEvent* event) {
+    if (!title().isEmpty()) {
+        QGroupBox::paintEvent(event);
+        return;
+    }
+    QPainter painter(this);
+    const int middle = height() / 2;
+    painter.setPen(palette().color(QPalette::Dark));
+    painter.drawLine(0, middle, width() - 1, middle);
+    painter.setPen(palette().color(QPalette::Light));
+    painter.drawLine(0, middle + 1, width() - 1, middle + 1);
+}
+
+TImage::TImage(QWidget* parent, int left, int top, int width, int height) : QLabel(parent) {
+    ui::SetBounds(this, left, top, width, height);
+    setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    setFocusPolicy(Qt::NoFocus);
+}
+
+void TImage::SetPicture(const QPixmap& picture) {
+    setPixmap(picture);
+}
+
+TEdit::TEdit(QWidget* parent, const std::string& text, int left, int top, int width, int height)
+    : QLineEdit(QString::fromStdString(text), parent) {
+    ui::SetBounds(this, left, top, width, height);
+}

@@ -1,0 +1,88 @@
+// The controls of the program's windows, placed at fixed pixel positions in their parent's
+// client area (left, top, width, height at 96 dpi). A handler set with SetOnClick is a user
+// event and reaches the handler through the guard.
+#pragma once
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QPushButton>
+#include <functional>
+#include <string>
+
+namespace ui {
+
+void SetBounds(QWidget* control, int left, int top, int width, int height);
+
+} // namespace ui
+
+// A push button; "&" in the caption marks its mnemonic.
+class TButton : public QPushButton {
+    Q_OBJECT
+
+public:
+    TButton(QWidget* parent, const std::string& caption, int left, int top, int width, int height);
+    void SetOnClick(std::function<void()> handler) { m_onClick = std::move(handler); }
+
+private:
+    std::function<void()> m_onClick;
+};
+
+// A check box whose handler runs on every change of its state: a user's click through the
+// guard, SetChecked directly, so that an error ends the code that changed it.
+class TCheckBox : public QCheckBox {
+    Q_OBJECT
+
+public:
+    TCheckBox(QWidget* parent, const std::string& caption, int left, int top, int width,
+              int height);
+    void SetOnClick(std::function<void()> handler) { m_onClick = std::move(handler); }
+    bool Checked() const { return isChecked(); }
+    void SetChecked(bool checked);
+
+private:
+    std::function<void()> m_onClick;
+};
+
+// A label of fixed size whose text starts at its top left; optionally word-wrapped.
+class TLabel : public QLabel {
+    Q_OBJECT
+
+public:
+    TLabel(QWidget* parent, const std::string& caption, int left, int top, int width, int height,
+           bool wordWrap = false);
+};
+
+// A group box. Without a caption it is drawn as an etched horizontal rule, the way a flat
+// group box looks above a row of buttons.
+class TGroupBox : public QGroupBox {
+    Q_OBJECT
+
+public:
+    TGroupBox(QWidget* parent, const std::string& caption, int left, int top, int width,
+              int height);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+};
+
+// A picture at its natural size.
+class TImage : public QLabel {
+    Q_OBJECT
+
+public:
+    TImage(QWidget* parent, int left, int top, int width, int height);
+    void SetPicture(const QPixmap& picture);
+};
+
+// A one-line edit field.
+class TEdit : public QLineEdit {
+    Q_OBJECT
+
+public:
+    TEdit(QWidget* parent, const std::string& text, int left, int top, int width, int height);
+    std::string Text() const { return text().toStdString(); }
+    void SetText(const std::string& text) { setText(QString::fromStdString(text)); }
+};

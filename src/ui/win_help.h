@@ -1,0 +1,28 @@
+// WinHelpA: the help viewer. Its window comes with the help task; until then the call is
+// only recorded by a stand-in and does nothing visible.
+#pragma once
+
+#include "platform/win32.h"
+#include "ui/seam.h"
+
+#include <string>
+
+BOOL WinHelpA(HWND owner, LPCSTR helpFile, UINT command, ULONG_PTR data);
+
+namespace ui {
+
+struct WinHelpCall {
+    HWND owner;
+    std::string helpFile;
+    UINT command;
+    ULONG_PTR data;
+};
+
+Seam<WinHelpCall, BOOL>& WinHelpSeam();
+
+class WinHelpRecorder : public SeamRecorder<WinHelpCall, BOOL> {
+public:
+    WinHelpRecorder() : SeamRecorder(WinHelpSeam(), TRUE) {}
+};
+
+} // namespace ui
