@@ -8,6 +8,9 @@
 #include "settings/registry.h"
 #include "settings/registry_layout.h"
 
+namespace {
+
+// Shown instead of cleaning while the browser paths have never been confirmed.
 const char* const kFirstRunNotice =
     "Welcome to Brisvane!\n\n"
     "Since this is the first time you have launched Brisvane, please review the browser data file "
@@ -19,8 +22,6 @@ const char* const kFirstRunNotice =
     "BLANK.  If you are using Netscape v3.x and not v4.x, make sure the path to the 4.x directory "
     "is BLANK.  If you are using both Netscape versions, make sure both paths are correctly "
     "listed.";
-
-namespace {
 
 std::string ReadInstallFolder() {
     TRegistry appPaths;

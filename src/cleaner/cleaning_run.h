@@ -30,9 +30,6 @@ public:
     virtual void ShowFinishPage() = 0;
 };
 
-// Shown instead of cleaning while the browser paths have never been confirmed.
-extern const char* const kFirstRunNotice;
-
 // Performs one run. ERegistryException, EFOpenError and EFCreateError end it where they are
 // raised and leave it: the later steps are not done, the pointer stays the hourglass and the
 // progress window stays shown.
