@@ -25,7 +25,6 @@ struct BrowserPathPlacement {
     int group; // 0: the Internet Explorer group box, 1: the Netscape one
     int editLeft;
     int editTop;
-    int labelWidth;
 };
 
 struct BrowserPathRow {
