@@ -91,6 +91,9 @@ TEST_F(FileCallsContract, ListingGivesDotEntriesFirstThenNamesInCaseInsensitiveO
                                                "Charlie", "delta", "echoZ", "echo_1", "Foxtrot"};
     EXPECT_EQ(Names(List("*.*")), expected);
     EXPECT_EQ(Names(List(Full("*.*"))), expected);
+
+    WIN32_FIND_DATAA data;
+    EXPECT_EQ(FindFirstFileA(Full("missing\\*.*").c_str(), &data), INVALID_HANDLE_VALUE);
 }
 
 TEST_F(FileCallsContract, ListingOfDriveRootHasNoDotEntries) {

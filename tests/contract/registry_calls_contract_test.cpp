@@ -228,6 +228,45 @@ TEST_F(RegistryCallsContract, OpenFailsOnMissingKeyAndCreateMakesEveryMissingPar
     EXPECT_EQ(Open("Tessmark\\Brisvane\\Settings"), ERROR_SUCCESS);
 }
 
+TEST_F(RegistryCallsContract, EmptyPathOpensTheBaseKeyItself) {
+    ASSERT_EQ(Set(m_key, "Here", REG_SZ, Bytes("yes", 4)), ERROR_SUCCESS);
+    HKEY same = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(m_key, "", 0, KEY_ALL_ACCESS, &same), ERROR_SUCCESS);
+    DWORD type = 0;
+    std::string data;
+    EXPECT_TRUE(Get(same, "Here", type, data));
+    EXPECT_EQ(data, Bytes("yes", 4));
+    RegCloseKey(same);
+}
+
+TEST_F(RegistryCallsContract, TwoHandlesOnOneKeySeeEachOthersChanges) {
+    HKEY first = Create("Settings");
+    HKEY second = Create("SETTINGS");
+    ASSERT_EQ(Set(first, "Cookies", REG_SZ, Bytes("true", 5)), ERROR_SUCCESS);
+
+    DWORD type = 0;
+    std::string data;
+    ASSERT_TRUE(Get(second, "Cookies", type, data));
+    EXPECT_EQ(data, Bytes("true", 5));
+    ASSERT_EQ(RegDeleteValueA(second, "Cookies"), ERROR_SUCCESS);
+    EXPECT_FALSE(Get(first, "Cookies", type, data));
+    RegCloseKey(first);
+    RegCloseKey(second);
+}
+
+TEST_F(RegistryCallsContract, HandleOfDeletedKeyNeitherReadsNorBringsTheKeyBack) {
+    HKEY paths = Create("Paths");
+    ASSERT_EQ(Set(paths, "IE Cache", REG_SZ, Bytes("C:\\Cache", 9)), ERROR_SUCCESS);
+    ASSERT_EQ(RegDeleteKeyA(m_key, "Paths"), ERROR_SUCCESS);
+
+    DWORD type = 0;
+    std::string data;
+    EXPECT_FALSE(Get(paths, "IE Cache", type, data));
+    EXPECT_NE(Set(paths, "IE Cache", REG_SZ, Bytes("again", 6)), ERROR_SUCCESS);
+    RegCloseKey(paths);
+    EXPECT_EQ(Open("Paths"), ERROR_FILE_NOT_FOUND);
+}
+
 TEST_F(RegistryCallsContract, DeleteKeyRefusesKeyWithSubkeys) {
     RegCloseKey(Create("Parent\\Child\\Grandchild"));
 
