@@ -1,6 +1,6 @@
 #include "support/temp_folder.h"
 
-#include "support/config_home.h"
+#include "support/environment.h"
 
 #include <cstdio>
 #include <filesystem>

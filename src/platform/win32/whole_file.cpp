@@ -56,21 +56,22 @@ bool WriteAll(HANDLE file, const std::string& content) {
 } // namespace
 
 bool ReadWholeFile(const std::string& name, std::string& content) {
+    content.clear();
     FileHandle file(CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsValid())
         return false;
-    std::string read;
     char buffer[65536];
     for (;;) {
         DWORD got = 0;
-        if (!ReadFile(file.Get(), buffer, sizeof buffer, &got, nullptr))
+        if (!ReadFile(file.Get(), buffer, sizeof buffer, &got, nullptr)) {
+            content.clear();
             return false;
+        }
         if (got == 0)
             break;
-        read.append(buffer, got);
+        content.append(buffer, got);
     }
-    content = std::move(read);
     return true;
 }
 
@@ -91,16 +92,19 @@ ReplaceResult ReplaceWholeFile(const std::string& name, const std::string& conte
     }
     const bool written = WriteAll(file.Get(), content);
     file.Close();
+    if (!written) {
+        DeleteFileA(temporary);
+        return ReplaceResult::WriteFailed;
+    }
 
     // ReplaceFileA keeps the old file's attributes and security; a file that is not there yet
     // is simply renamed into place.
-    if (written &&
-        (ReplaceFileA(name.c_str(), temporary, nullptr, REPLACEFILE_WRITE_THROUGH, nullptr,
-                      nullptr) ||
-         MoveFileExA(temporary, name.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)))
+    if (ReplaceFileA(name.c_str(), temporary, nullptr, REPLACEFILE_WRITE_THROUGH, nullptr,
+                     nullptr) ||
+        MoveFileExA(temporary, name.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return ReplaceResult::Replaced;
     DeleteFileA(temporary);
-    return ReplaceResult::WriteFailed;
+    return ReplaceResult::CannotCreate;
 }
 
 } // namespace brisvane::platform
