@@ -4,6 +4,7 @@
 #include "platform/win32.h"
 #include "support/temp_folder.h"
 
+#include <cstring>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -27,6 +28,11 @@ LONG DeleteTree(HKEY base, const std::string& path) {
         RegCloseKey(key);
     }
     return RegDeleteKeyA(base, path.c_str());
+}
+
+// A text as the program stores it: its characters and one closing zero byte.
+std::string Text(const char* text) {
+    return std::string(text, std::strlen(text) + 1);
 }
 
 std::string Bytes(const char* text, std::size_t size) {
@@ -116,13 +122,13 @@ TEST_F(RegistryCallsContract, KeyNamesMatchWithoutRegardToCaseAndKeepTheCaseThey
 }
 
 TEST_F(RegistryCallsContract, ValueNamesMatchWithoutRegardToCase) {
-    ASSERT_EQ(Set(m_key, "IE Cookie", REG_SZ, Bytes("old", 4)), ERROR_SUCCESS);
-    ASSERT_EQ(Set(m_key, "IE COOKIE", REG_SZ, Bytes("new", 4)), ERROR_SUCCESS);
+    ASSERT_EQ(Set(m_key, "IE Cookie", REG_SZ, Text("old")), ERROR_SUCCESS);
+    ASSERT_EQ(Set(m_key, "IE COOKIE", REG_SZ, Text("new")), ERROR_SUCCESS);
 
     DWORD type = 0;
     std::string data;
     ASSERT_TRUE(Get(m_key, "ie cookie", type, data));
-    EXPECT_EQ(data, Bytes("new", 4));
+    EXPECT_EQ(data, Text("new"));
     DWORD values = 0;
     ASSERT_EQ(RegQueryInfoKeyA(m_key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values,
                                nullptr, nullptr, nullptr, nullptr),
@@ -138,14 +144,14 @@ TEST_F(RegistryCallsContract, EmptyNameAndNoNameBothMeanTheDefaultValue) {
     std::string data;
     EXPECT_FALSE(Get(m_key, "", type, data)) << "a new key has no default value";
 
-    ASSERT_EQ(Set(m_key, "", REG_SZ, Bytes("C:\\Program Files\\Brisvane", 27)), ERROR_SUCCESS);
+    ASSERT_EQ(Set(m_key, "", REG_SZ, Text("C:\\Program Files\\Brisvane")), ERROR_SUCCESS);
     ASSERT_TRUE(Get(m_key, nullptr, type, data));
     EXPECT_EQ(type, REG_SZ);
-    EXPECT_EQ(data, Bytes("C:\\Program Files\\Brisvane", 27));
+    EXPECT_EQ(data, Text("C:\\Program Files\\Brisvane"));
 
-    ASSERT_EQ(Set(m_key, nullptr, REG_SZ, Bytes("other", 6)), ERROR_SUCCESS);
+    ASSERT_EQ(Set(m_key, nullptr, REG_SZ, Text("other")), ERROR_SUCCESS);
     ASSERT_TRUE(Get(m_key, "", type, data));
-    EXPECT_EQ(data, Bytes("other", 6));
+    EXPECT_EQ(data, Text("other"));
     EXPECT_FALSE(Get(m_key, "@", type, data)) << "\"@\" is an ordinary name";
 }
 
@@ -162,11 +168,11 @@ TEST_F(RegistryCallsContract, ValuesKeepTheirTypeAndEveryByte) {
     // Windows adds a closing zero that a caller forgot to count when the byte after the data
     // is one; the unterminated text is therefore followed by a byte that is not zero.
     const std::vector<Case> cases = {
-        {"text", REG_SZ, Bytes("true", 5), 5},
-        {"empty", REG_SZ, Bytes("", 1), 1},
+        {"text", REG_SZ, Text("true"), 5},
+        {"empty", REG_SZ, Text(""), 1},
         {"unterminated", REG_SZ, "abc#", 3},
         {"inner zero", REG_SZ, Bytes("ab\0cd", 6), 6},
-        {"expand", REG_EXPAND_SZ, Bytes("%USERPROFILE%\\Cookies", 22), 22},
+        {"expand", REG_EXPAND_SZ, Text("%USERPROFILE%\\Cookies"), 22},
         {"dword", REG_DWORD, Bytes("\x01\x00\x00\x80", 4), 4},
         {"binary", REG_BINARY, binary, 256},
         {"no data", REG_BINARY, "", 0},
@@ -189,7 +195,7 @@ TEST_F(RegistryCallsContract, ValuesKeepTheirTypeAndEveryByte) {
 }
 
 TEST_F(RegistryCallsContract, QueryReportsSizeAndTypeAndRefusesShortBuffer) {
-    ASSERT_EQ(Set(m_key, "Path", REG_SZ, Bytes("C:\\Brisvane", 12)), ERROR_SUCCESS);
+    ASSERT_EQ(Set(m_key, "Path", REG_SZ, Text("C:\\Brisvane")), ERROR_SUCCESS);
 
     DWORD type = 0;
     DWORD size = 0;
@@ -229,25 +235,25 @@ TEST_F(RegistryCallsContract, OpenFailsOnMissingKeyAndCreateMakesEveryMissingPar
 }
 
 TEST_F(RegistryCallsContract, EmptyPathOpensTheBaseKeyItself) {
-    ASSERT_EQ(Set(m_key, "Here", REG_SZ, Bytes("yes", 4)), ERROR_SUCCESS);
+    ASSERT_EQ(Set(m_key, "Here", REG_SZ, Text("yes")), ERROR_SUCCESS);
     HKEY same = nullptr;
     ASSERT_EQ(RegOpenKeyExA(m_key, "", 0, KEY_ALL_ACCESS, &same), ERROR_SUCCESS);
     DWORD type = 0;
     std::string data;
     EXPECT_TRUE(Get(same, "Here", type, data));
-    EXPECT_EQ(data, Bytes("yes", 4));
+    EXPECT_EQ(data, Text("yes"));
     RegCloseKey(same);
 }
 
 TEST_F(RegistryCallsContract, TwoHandlesOnOneKeySeeEachOthersChanges) {
     HKEY first = Create("Settings");
     HKEY second = Create("SETTINGS");
-    ASSERT_EQ(Set(first, "Cookies", REG_SZ, Bytes("true", 5)), ERROR_SUCCESS);
+    ASSERT_EQ(Set(first, "Cookies", REG_SZ, Text("true")), ERROR_SUCCESS);
 
     DWORD type = 0;
     std::string data;
     ASSERT_TRUE(Get(second, "Cookies", type, data));
-    EXPECT_EQ(data, Bytes("true", 5));
+    EXPECT_EQ(data, Text("true"));
     ASSERT_EQ(RegDeleteValueA(second, "Cookies"), ERROR_SUCCESS);
     EXPECT_FALSE(Get(first, "Cookies", type, data));
     RegCloseKey(first);
@@ -256,13 +262,13 @@ TEST_F(RegistryCallsContract, TwoHandlesOnOneKeySeeEachOthersChanges) {
 
 TEST_F(RegistryCallsContract, HandleOfDeletedKeyNeitherReadsNorBringsTheKeyBack) {
     HKEY paths = Create("Paths");
-    ASSERT_EQ(Set(paths, "IE Cache", REG_SZ, Bytes("C:\\Cache", 9)), ERROR_SUCCESS);
+    ASSERT_EQ(Set(paths, "IE Cache", REG_SZ, Text("C:\\Cache")), ERROR_SUCCESS);
     ASSERT_EQ(RegDeleteKeyA(m_key, "Paths"), ERROR_SUCCESS);
 
     DWORD type = 0;
     std::string data;
     EXPECT_FALSE(Get(paths, "IE Cache", type, data));
-    EXPECT_NE(Set(paths, "IE Cache", REG_SZ, Bytes("again", 6)), ERROR_SUCCESS);
+    EXPECT_NE(Set(paths, "IE Cache", REG_SZ, Text("again")), ERROR_SUCCESS);
     RegCloseKey(paths);
     EXPECT_EQ(Open("Paths"), ERROR_FILE_NOT_FOUND);
 }
