@@ -1,0 +1,400 @@
+#include "cleaner/folder_purge.h"
+#include "platform/win32.h"
+#include "support/temp_folder.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <set>
+#include <string>
+#include <sys/xattr.h>
+
+namespace fs = std::filesystem;
+using namespace testing_support;
+
+namespace {
+
+class FolderPurgeTest : public ::testing::Test {
+protected:
+    std::string Path(const std::string& name) const { return m_root / name; }
+
+    // Makes `name` (under the root) a folder holding the given plain files.
+    std::string Folder(const std::string& name, std::initializer_list<const char*> files = {}) {
+        MakeFolder(Path(name));
+        for (const char* file : files)
+            WriteFile(Path(name) + "/" + file, file);
+        return Path(name);
+    }
+
+    RegistrySandbox m_sandbox; // gives the current folder back afterwards
+    TempFolder m_root;
+};
+
+std::set<std::string> Names(const std::string& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.insert(entry.path().filename().string());
+    return names;
+}
+
+void SetDosBits(const std::string& path, const std::string& text) {
+    ASSERT_EQ(setxattr(path.c_str(), "user.DOSATTRIB", text.data(), text.size(), 0), 0);
+}
+
+void MakeReadOnly(const std::string& path) {
+    fs::permissions(path, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+}
+
+void Enter(const std::string& folder) {
+    ASSERT_TRUE(SetCurrentDirectoryA(folder.c_str()));
+}
+
+// Folders parked in `installFolder`, with the names of the files in each.
+std::set<std::set<std::string>> ParkedContents(const std::string& installFolder) {
+    std::set<std::set<std::string>> contents;
+    for (const auto& entry : fs::directory_iterator(installFolder)) {
+        const std::string name = entry.path().filename().string();
+        if (!entry.is_directory())
+            continue;
+        const int number = std::stoi(name);
+        EXPECT_TRUE(number >= 0 && number <= 99 && std::to_string(number) == name) << name;
+        contents.insert(Names(entry.path().string()));
+    }
+    return contents;
+}
+
+class ShmFolder {
+public:
+    ShmFolder() {
+        char pattern[] = "/dev/shm/brisvane-test-XXXXXX";
+        if (mkdtemp(pattern))
+            m_path = pattern;
+    }
+    ~ShmFolder() {
+        std::error_code ignored;
+        if (!m_path.empty())
+            fs::remove_all(m_path, ignored);
+    }
+    const std::string& Path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+} // namespace
+
+TEST_F(FolderPurgeTest, PurgeFiles_DeletesOnlyPlainFiles) {
+    const std::string folder = Folder("f", {"normal", "archive.bin"});
+    WriteFile(folder + "/locked", "x");
+    MakeReadOnly(folder + "/locked");
+    WriteFile(folder + "/.dotted", "x");
+    WriteFile(folder + "/hidden", "x");
+    SetDosBits(folder + "/hidden", "0x22");
+    WriteFile(folder + "/system", "x");
+    SetDosBits(folder + "/system", "0x4");
+    Folder("f/sub", {"inner"});
+    Enter(folder);
+
+    PurgeFiles();
+
+    EXPECT_EQ(Names(folder),
+              (std::set<std::string>{"locked", ".dotted", "hidden", "system", "sub"}));
+    EXPECT_EQ(Names(folder + "/sub"), std::set<std::string>{"inner"});
+}
+
+TEST_F(FolderPurgeTest, PurgeFiles_RemovesLinksToFilesButNotWhatTheyPointAt) {
+    const std::string outside = Folder("outside", {"keep"});
+    const std::string folder = Folder("f");
+    fs::create_symlink(outside + "/keep", folder + "/filelink");
+    fs::create_symlink(outside, folder + "/folderlink");
+    Enter(folder);
+
+    PurgeFiles();
+
+    EXPECT_EQ(Names(folder), std::set<std::string>{"folderlink"});
+    EXPECT_EQ(Names(outside), std::set<std::string>{"keep"});
+}
+
+TEST_F(FolderPurgeTest, DropDesktopIni_RemovesItInAnyCaseWhateverItsAttributes) {
+    const std::string folder = Folder("f", {"other"});
+    WriteFile(folder + "/Desktop.INI", "[.ShellClassInfo]");
+    SetDosBits(folder + "/Desktop.INI", "0x6");
+    MakeReadOnly(folder + "/Desktop.INI");
+    Enter(folder);
+
+    DropDesktopIni();
+    EXPECT_EQ(Names(folder), std::set<std::string>{"other"});
+    DropDesktopIni();
+    EXPECT_EQ(Names(folder), std::set<std::string>{"other"});
+}
+
+TEST_F(FolderPurgeTest, HistoryWalk_ParksEverySubfolderInANumberedInstallFolder) {
+    const std::string history = Folder("History", {"index.dat"});
+    Folder("History/Today", {"a"});
+    Folder("History/Week 1", {"b"});
+    Folder("History/Hidden", {"c"});
+    SetDosBits(history + "/Hidden", "0x2");
+    const std::string install = Folder("Install", {"brisvan.hlp"});
+    Enter(history);
+
+    ParkSubfolders(history, install);
+
+    EXPECT_EQ(Names(history), std::set<std::string>{"index.dat"});
+    EXPECT_EQ(ParkedContents(install), (std::set<std::set<std::string>>{{"a"}, {"b"}, {"c"}}));
+    EXPECT_EQ(fs::current_path(), fs::canonical(history));
+}
+
+TEST_F(FolderPurgeTest, ParkFolder_DrawsAgainWhenANumberIsTaken) {
+    const std::string install = Folder("Install");
+    for (int number = 0; number < 100; number += 2)
+        Folder("Install/" + std::to_string(number), {"old"});
+    for (int i = 0; i < 20; ++i)
+        Folder("History/" + std::to_string(i) + "x", {"new"});
+
+    for (int i = 0; i < 20; ++i)
+        EXPECT_TRUE(ParkFolder(Path("History\\" + std::to_string(i) + "x"), install));
+
+    EXPECT_TRUE(Names(Path("History")).empty());
+    int parked = 0;
+    for (const auto& entry : fs::directory_iterator(install)) {
+        const int number = std::stoi(entry.path().filename().string());
+        EXPECT_EQ(Names(entry.path().string()),
+                  std::set<std::string>{number % 2 == 0 ? "old" : "new"});
+        parked += number % 2;
+    }
+    EXPECT_EQ(parked, 20);
+}
+
+TEST_F(FolderPurgeTest, ParkFolder_GivesUpWhenAllHundredNamesAreTaken) {
+    const std::string install = Folder("Install");
+    for (int number = 0; number < 100; ++number)
+        Folder("Install/" + std::to_string(number));
+    const std::string history = Folder("History", {"keep"});
+    Folder("History/Today", {"a"});
+    Enter(history);
+
+    EXPECT_FALSE(ParkFolder(history + "\\Today", install));
+    ParkSubfolders(history, install);
+
+    EXPECT_EQ(Names(history + "/Today"), std::set<std::string>{"a"});
+    EXPECT_EQ(Names(install).size(), 100u);
+}
+
+TEST_F(FolderPurgeTest, ParkFolder_StopsAtOnceWhenTheInstallFolderIsOnAnotherFileSystem) {
+    ShmFolder install;
+    ASSERT_FALSE(install.Path().empty());
+    const std::string history = Folder("History");
+    Folder("History/Today", {"a"});
+    Folder("History/Yesterday", {"b"});
+    Enter(history);
+
+    EXPECT_FALSE(ParkFolder(history + "\\Today", install.Path()));
+    ParkSubfolders(history, install.Path());
+
+    EXPECT_EQ(Names(history), (std::set<std::string>{"Today", "Yesterday"}));
+    EXPECT_TRUE(Names(install.Path()).empty());
+}
+
+TEST_F(FolderPurgeTest, HistoryWalk_ParksNothingWithoutAnExistingInstallFolder) {
+    const std::string history = Folder("History");
+    Folder("History/Today", {"a"});
+    WriteFile(Path("notafolder"), "x");
+    Enter(history);
+
+    for (const std::string& install : {std::string(), Path("missing"), Path("notafolder")}) {
+        ParkSubfolders(history, install);
+        EXPECT_FALSE(ParkFolder(history + "\\Today", install));
+    }
+
+    EXPECT_EQ(Names(history), std::set<std::string>{"Today"});
+    EXPECT_EQ(Names(m_root.Path()), (std::set<std::string>{"History", "notafolder"}));
+}
+
+TEST_F(FolderPurgeTest, HistoryWalk_LeavesLinksWhereTheyAre) {
+    const std::string outside = Folder("outside", {"keep"});
+    const std::string history = Folder("History");
+    fs::create_symlink(outside, history + "/link");
+    const std::string install = Folder("Install");
+    Enter(history);
+
+    ParkSubfolders(history, install);
+    EXPECT_FALSE(ParkFolder(history + "\\link", install));
+
+    EXPECT_EQ(Names(history), std::set<std::string>{"link"});
+    EXPECT_TRUE(Names(install).empty());
+    EXPECT_EQ(Names(outside), std::set<std::string>{"keep"});
+}
+
+TEST_F(FolderPurgeTest, CacheWalk_PassesOverTheThirdEntryAndEmptiesTheLaterOnes) {
+    const std::string cache = Folder("Cache");
+    Folder("Cache/A", {"a1", "a2"});
+    Folder("Cache/B", {"b1", "b2"});
+    WriteFile(cache + "/B/desktop.ini", "x");
+    Folder("Cache/C", {"c1"});
+    WriteFile(cache + "/C/.kept", "x");
+    Folder("Cache/D", {"d1"});
+    Folder("Cache/D/inner", {"deep"});
+    WriteFile(cache + "/DESKTOP.INI", "x");
+    Enter(cache);
+
+    EmptySubfolders(cache);
+
+    EXPECT_EQ(Names(cache), (std::set<std::string>{"A", "C", "D"}));
+    EXPECT_EQ(Names(cache + "/A"), (std::set<std::string>{"a1", "a2"}));
+    EXPECT_EQ(Names(cache + "/C"), std::set<std::string>{".kept"});
+    EXPECT_EQ(Names(cache + "/D"), std::set<std::string>{"inner"});
+    EXPECT_EQ(Names(cache + "/D/inner"), std::set<std::string>{"deep"});
+}
+
+TEST_F(FolderPurgeTest, CacheWalk_RemovesAnEmptyFolderAmongTheFirstThreeEntries) {
+    const std::string cache = Folder("Cache");
+    Folder("Cache/A");
+    Folder("Cache/B", {"b"});
+    Enter(cache);
+
+    EmptySubfolders(cache);
+
+    EXPECT_TRUE(Names(cache).empty());
+}
+
+TEST_F(FolderPurgeTest, CacheWalk_PurgesTheCacheFolderItselfWhenAFourthOrLaterEntryIsAFile) {
+    // Listing: ".", "..", "0first.htm" (third, passed over), "A", "b.htm", "C", ...
+    const std::string cache = Folder("Cache", {"0first.htm", "b.htm"});
+    Folder("Cache/A", {"a"});
+    Folder("Cache/C", {"c"});
+    WriteFile(cache + "/locked.htm", "x");
+    MakeReadOnly(cache + "/locked.htm");
+    WriteFile(cache + "/~hidden", "x");
+    SetDosBits(cache + "/~hidden", "0x2");
+    Enter(cache);
+
+    EmptySubfolders(cache);
+
+    EXPECT_EQ(Names(cache), (std::set<std::string>{"locked.htm", "~hidden"}));
+}
+
+TEST_F(FolderPurgeTest, CacheWalk_KeepsItsPlainFilesWhenOnlyFoldersFollowTheThirdEntry) {
+    const std::string cache = Folder("Cache", {"0first.htm"});
+    Folder("Cache/A", {"a"});
+    Folder("Cache/B", {"b"});
+    Enter(cache);
+
+    EmptySubfolders(cache);
+
+    EXPECT_EQ(Names(cache), std::set<std::string>{"0first.htm"});
+}
+
+TEST_F(FolderPurgeTest, CacheWalk_NeverEntersOrRemovesALink) {
+    const std::string outside = Folder("outside", {"keep"});
+    Folder("outside/empty");
+    const std::string cache = Folder("Cache");
+    Folder("Cache/A");
+    fs::create_symlink(outside, cache + "/B");
+    fs::create_symlink(outside + "/empty", cache + "/C");
+    Folder("Cache/D", {"d"});
+    Enter(cache);
+
+    EmptySubfolders(cache);
+
+    EXPECT_EQ(Names(cache), (std::set<std::string>{"B", "C"}));
+    EXPECT_EQ(Names(outside), (std::set<std::string>{"keep", "empty"}));
+}
+
+TEST_F(FolderPurgeTest, CacheWalk_StopsWhenItCannotMakeTheCacheFolderCurrentAgain) {
+    Folder("Cache/A", {"a"});
+    Folder("Cache/B", {"b"});
+    Folder("Cache/B/C", {"deep"});
+    Folder("Cache/C", {"c"});
+    Enter(Path("Cache"));
+
+    // "../Cache" names the cache folder only from inside it: from B it leads nowhere.
+    EmptySubfolders("../Cache");
+
+    EXPECT_EQ(Names(Path("Cache/B")), std::set<std::string>{"C"});
+    EXPECT_EQ(Names(Path("Cache/B/C")), std::set<std::string>{"deep"});
+    EXPECT_EQ(Names(Path("Cache/C")), std::set<std::string>{"c"});
+}
+
+TEST_F(FolderPurgeTest, StartupWalk_EmptiesAndRemovesParkedFoldersAfterTheThirdEntry) {
+    const std::string install = Folder("Install", {"brisvan.hlp"});
+    Folder("Install/0", {"skipped"});
+    Folder("Install/1", {"a", "b"});
+    Folder("Install/2", {"c"});
+    Folder("Install/2/sub", {"deep"});
+    Folder("Install/42", {"d"});
+
+    PurgeParkedFolders(install);
+
+    EXPECT_EQ(Names(install), (std::set<std::string>{"brisvan.hlp", "0", "2"}));
+    EXPECT_EQ(Names(install + "/0"), std::set<std::string>{"skipped"});
+    EXPECT_EQ(Names(install + "/2"), std::set<std::string>{"sub"});
+    EXPECT_EQ(Names(install + "/2/sub"), std::set<std::string>{"deep"});
+}
+
+TEST_F(FolderPurgeTest, StartupWalk_TouchesOnlyParkedFolderNames) {
+    const std::string install = Folder("Install");
+    Folder("Install/0");
+    Folder("Install/05", {"a"});
+    Folder("Install/100", {"b"});
+    Folder("Install/Documents", {"c"});
+    Folder("Install/Documents/empty");
+    Folder("Install/7", {"d"});
+    const std::string outside = Folder("outside", {"keep"});
+    fs::create_symlink(outside, install + "/8");
+
+    PurgeParkedFolders(install);
+
+    EXPECT_EQ(Names(install), (std::set<std::string>{"0", "05", "100", "8", "Documents"}));
+    EXPECT_EQ(Names(install + "/Documents"), (std::set<std::string>{"c", "empty"}));
+    EXPECT_EQ(Names(outside), std::set<std::string>{"keep"});
+}
+
+TEST_F(FolderPurgeTest, StartupWalk_DoesNothingWithoutAnInstallFolder) {
+    const std::string current = Folder("current");
+    Folder("current/a");
+    Folder("current/b", {"x"});
+    Folder("current/c", {"y"});
+    Enter(current);
+
+    PurgeParkedFolders("");
+    PurgeParkedFolders(Path("missing"));
+
+    EXPECT_EQ(Names(current), (std::set<std::string>{"a", "b", "c"}));
+    EXPECT_EQ(Names(current + "/c"), std::set<std::string>{"y"});
+}
+
+TEST_F(FolderPurgeTest, StartupWalk_StopsWhenItCannotMakeTheInstallFolderCurrentAgain) {
+    Folder("Install/0");
+    Folder("Install/1", {"a"});
+    Folder("Install/1/2", {"deep"});
+    Folder("Install/2", {"b"});
+    Enter(m_root.Path());
+
+    // "Install" names the install folder only from its parent: from 1 it leads nowhere.
+    PurgeParkedFolders("Install");
+
+    EXPECT_EQ(Names(Path("Install/1")), std::set<std::string>{"2"});
+    EXPECT_EQ(Names(Path("Install/1/2")), std::set<std::string>{"deep"});
+    EXPECT_EQ(Names(Path("Install/2")), std::set<std::string>{"b"});
+}
+
+TEST_F(FolderPurgeTest, Walks_WorkOnPathsLongerThan255Characters) {
+    std::string deep = "Install";
+    while (deep.size() < 300)
+        deep += "/a-rather-long-folder-name";
+    const std::string install = Folder(deep);
+    Folder(deep + "/0");
+    Folder(deep + "/1");
+    Folder(deep + "/9", {"x"});
+    const std::string history = Folder(deep + "/History");
+    Folder(deep + "/History/Today", {"y"});
+    ASSERT_GT(install.size(), 255u);
+
+    Enter(history);
+    ParkSubfolders(history, install);
+    EXPECT_TRUE(Names(history).empty());
+
+    PurgeParkedFolders(install);
+    EXPECT_EQ(Names(install), (std::set<std::string>{"0", "History"}));
+}
