@@ -7,4 +7,6 @@ QIcon ProgramIcon() {
     return icon;
 }
 
-QPixmap PagePicture() { return QPixmap(":/brisvane/page-picture.png"); }
+QPixmap PagePicture() {
+    return QPixmap(":/brisvane/page-picture.png");
+}

@@ -1,6 +1,6 @@
 #include "app/close_program.h"
 
-#include "app/help_file.h"
+#include "paths/help_file.h"
 #include "ui/application.h"
 #include "ui/win_help.h"
 

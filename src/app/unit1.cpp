@@ -36,8 +36,12 @@ void TForm1::Button1Click() {}
 
 void TForm1::Button2Click() {}
 
-void TForm1::Button3Click() { CloseProgram(); }
+void TForm1::Button3Click() {
+    CloseProgram();
+}
 
 void TForm1::Button5Click() {}
 
-void TForm1::Button6Click() { Form2->Show(); }
+void TForm1::Button6Click() {
+    Form2->Show();
+}

@@ -34,9 +34,13 @@ void TForm4::FormShow() {}
 
 void TForm4::Button1Click() {}
 
-void TForm4::Button2Click() { Form1->Button2Click(); }
+void TForm4::Button2Click() {
+    Form1->Button2Click();
+}
 
-void TForm4::Button3Click() { CloseProgram(); }
+void TForm4::Button3Click() {
+    CloseProgram();
+}
 
 void TForm4::Button4Click() {
     Close();

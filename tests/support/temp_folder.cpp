@@ -1,24 +1,36 @@
 #include "support/temp_folder.h"
 
-#include <cstdlib>
+#include "support/environment.h"
+
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 #include <system_error>
-#include <vector>
 
 namespace fs = std::filesystem;
 
 namespace testing_support {
 
 TempFolder::TempFolder(const std::string& prefix) {
-    std::string pattern = (fs::temp_directory_path() / (prefix + "-XXXXXX")).string();
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    if (!mkdtemp(buffer.data()))
-        throw std::runtime_error("cannot make a temporary folder from " + pattern);
-    m_path = buffer.data();
+    // A random name that create_directory refuses when taken, so that parallel tests never
+    // share a folder (mkdtemp does the same but is not on every system).
+    std::random_device seed;
+    std::mt19937_64 random(seed());
+    const fs::path base = fs::temp_directory_path();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char suffix[17];
+        std::snprintf(suffix, sizeof suffix, "%016llx", static_cast<unsigned long long>(random()));
+        const fs::path candidate = base / (prefix + "-" + suffix);
+        std::error_code error;
+        if (fs::create_directory(candidate, error)) {
+            m_path = candidate.string();
+            return;
+        }
+    }
+    throw std::runtime_error("cannot make a temporary folder in " + base.string());
 }
 
 TempFolder::~TempFolder() {
@@ -34,14 +46,12 @@ TempFolder::~TempFolder() {
     fs::remove_all(m_path, ignored);
 }
 
-std::string TempFolder::operator/(const std::string& name) const { return m_path + "/" + name; }
+std::string TempFolder::operator/(const std::string& name) const {
+    return m_path + "/" + name;
+}
 
 RegistrySandbox::RegistrySandbox() : m_home("brisvane-registry") {
-    if (const char* old = std::getenv("XDG_CONFIG_HOME")) {
-        m_hadValue = true;
-        m_oldValue = old;
-    }
-    setenv("XDG_CONFIG_HOME", m_home.Path().c_str(), 1);
+    m_hadValue = PointConfigHome(m_home.Path(), m_oldValue);
     std::error_code ignored;
     m_oldCwd = fs::current_path(ignored).string();
 }
@@ -50,10 +60,7 @@ RegistrySandbox::~RegistrySandbox() {
     std::error_code ignored;
     if (!m_oldCwd.empty())
         fs::current_path(m_oldCwd, ignored);
-    if (m_hadValue)
-        setenv("XDG_CONFIG_HOME", m_oldValue.c_str(), 1);
-    else
-        unsetenv("XDG_CONFIG_HOME");
+    RestoreConfigHome(m_hadValue, m_oldValue);
 }
 
 std::string RegistrySandbox::HivePath(const std::string& rootName) const {
@@ -81,6 +88,8 @@ bool Exists(const std::string& path) {
     return fs::exists(fs::symlink_status(path, ignored));
 }
 
-void MakeFolder(const std::string& path) { fs::create_directories(path); }
+void MakeFolder(const std::string& path) {
+    fs::create_directories(path);
+}
 
 } // namespace testing_support

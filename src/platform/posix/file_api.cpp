@@ -1,1 +1,466 @@
-// Filled in by the change that implements it.
+#include "platform/posix/file_api.h"
+
+#include "platform/posix/dos_attributes.h"
+#include "platform/posix/path_lookup.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <unordered_set>
+#include <vector>
+
+using namespace brisvane::platform::posix;
+
+namespace {
+
+thread_local DWORD t_lastError = ERROR_SUCCESS;
+
+DWORD ErrorFromErrno(int error) {
+    switch (error) {
+    case 0:
+        return ERROR_SUCCESS;
+    case ENOENT:
+        return ERROR_FILE_NOT_FOUND;
+    case ENOTDIR:
+    case ELOOP:
+        return ERROR_PATH_NOT_FOUND;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR:
+        return ERROR_ACCESS_DENIED;
+    case EEXIST:
+        return ERROR_ALREADY_EXISTS;
+    case ENOTEMPTY:
+        return ERROR_DIR_NOT_EMPTY;
+    case EXDEV:
+        return ERROR_NOT_SAME_DEVICE;
+    case ENAMETOOLONG:
+        return ERROR_FILENAME_EXCED_RANGE;
+    case ENOSPC:
+    case EDQUOT:
+        return ERROR_DISK_FULL;
+    case EBUSY:
+        return ERROR_SHARING_VIOLATION;
+    case ENOMEM:
+        return ERROR_NOT_ENOUGH_MEMORY;
+    default:
+        return ERROR_INVALID_PARAMETER;
+    }
+}
+
+BOOL Fail(DWORD error) {
+    t_lastError = error;
+    return FALSE;
+}
+
+BOOL FailErrno(int error) {
+    return Fail(ErrorFromErrno(error));
+}
+
+BOOL Succeed() {
+    t_lastError = ERROR_SUCCESS;
+    return TRUE;
+}
+
+// The error for a name that did not resolve to an existing entry.
+DWORD LookupError(const ResolvedPath& resolved) {
+    if (resolved.lookup == Lookup::LastMissing)
+        return ERROR_FILE_NOT_FOUND;
+    if (resolved.error == ENOENT || resolved.error == ENOTDIR || resolved.error == 0)
+        return ERROR_PATH_NOT_FOUND;
+    return ErrorFromErrno(resolved.error);
+}
+
+bool IsDotName(const std::string& name) {
+    return name == "." || name == "..";
+}
+
+// Resolves a name that must exist; fills `st` with its lstat.
+bool ResolveExisting(LPCSTR name, ResolvedPath& resolved, struct stat& st) {
+    if (!name || !*name) {
+        t_lastError = ERROR_PATH_NOT_FOUND;
+        return false;
+    }
+    resolved = ResolvePath(name);
+    if (resolved.lookup != Lookup::Found) {
+        t_lastError = LookupError(resolved);
+        return false;
+    }
+    if (lstat(resolved.path.c_str(), &st) != 0) {
+        t_lastError = ErrorFromErrno(errno);
+        return false;
+    }
+    return true;
+}
+
+bool MatchesWildcard(std::string_view pattern, std::string_view name) {
+    // Iterative '*' / '?' matching with one backtrack point, without regard to case.
+    std::size_t p = 0;
+    std::size_t n = 0;
+    std::size_t star = std::string_view::npos;
+    std::size_t resume = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && pattern[p] == '*') {
+            star = p++;
+            resume = n;
+        } else if (p < pattern.size() &&
+                   (pattern[p] == '?' ||
+                    EqualsIgnoreCase(pattern.substr(p, 1), name.substr(n, 1)))) {
+            ++p;
+            ++n;
+        } else if (star != std::string_view::npos) {
+            p = star + 1;
+            n = ++resume;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*')
+        ++p;
+    return p == pattern.size();
+}
+
+struct FindHandle {
+    DIR* dir = nullptr;
+    std::string folder; // absolute, so that a walk may change the current folder meanwhile
+    std::vector<std::string> names;
+    std::size_t next = 0;
+};
+
+std::mutex g_handlesMutex;
+std::unordered_set<FindHandle*> g_handles;
+
+FindHandle* LiveHandle(HANDLE handle) {
+    std::lock_guard lock(g_handlesMutex);
+    auto* find = static_cast<FindHandle*>(handle);
+    return g_handles.count(find) ? find : nullptr;
+}
+
+void FileTimeFrom(const struct timespec& time, FILETIME& out) {
+    // 100 ns ticks since 1601-01-01.
+    constexpr std::uint64_t kEpochDifference = 116444736000000000ULL;
+    const std::uint64_t ticks = kEpochDifference +
+                                static_cast<std::uint64_t>(time.tv_sec) * 10000000ULL +
+                                static_cast<std::uint64_t>(time.tv_nsec) / 100;
+    out.dwLowDateTime = static_cast<DWORD>(ticks & 0xFFFFFFFFu);
+    out.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
+}
+
+void FillFindData(const std::string& path, const std::string& name, const struct stat& st,
+                  WIN32_FIND_DATAA& data) {
+    std::memset(&data, 0, sizeof data);
+    data.dwFileAttributes = AttributesOf(path, name, st);
+    FileTimeFrom(st.st_ctim, data.ftCreationTime);
+    FileTimeFrom(st.st_atim, data.ftLastAccessTime);
+    FileTimeFrom(st.st_mtim, data.ftLastWriteTime);
+    if (!S_ISDIR(st.st_mode)) {
+        const auto size = static_cast<std::uint64_t>(st.st_size);
+        data.nFileSizeHigh = static_cast<DWORD>(size >> 32);
+        data.nFileSizeLow = static_cast<DWORD>(size & 0xFFFFFFFFu);
+    }
+    std::snprintf(data.cFileName, sizeof data.cFileName, "%s", name.c_str());
+}
+
+// The next entry that still exists: entries deleted or moved away meanwhile are passed over.
+bool NextEntry(FindHandle& find, WIN32_FIND_DATAA& data) {
+    while (find.next < find.names.size()) {
+        const std::string& name = find.names[find.next++];
+        struct stat st;
+        if (fstatat(dirfd(find.dir), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+            continue;
+        FillFindData(find.folder + "/" + name, name, st, data);
+        return true;
+    }
+    return false;
+}
+
+std::string AbsoluteFolder(const std::string& folder) {
+    if (!folder.empty() && folder.front() == '/')
+        return folder;
+    char* cwd = getcwd(nullptr, 0);
+    std::string absolute = cwd ? cwd : ".";
+    std::free(cwd);
+    if (folder.empty() || folder == ".")
+        return absolute;
+    return (absolute == "/" ? "" : absolute) + "/" + folder;
+}
+
+} // namespace
+
+DWORD GetLastError() {
+    return t_lastError;
+}
+
+void SetLastError(DWORD dwErrCode) {
+    t_lastError = dwErrCode;
+}
+
+BOOL SetCurrentDirectoryA(LPCSTR lpPathName) {
+    if (!lpPathName || !*lpPathName)
+        return Fail(ERROR_INVALID_NAME);
+    ResolvedPath resolved;
+    struct stat st;
+    if (!ResolveExisting(lpPathName, resolved, st))
+        return FALSE;
+    struct stat target;
+    if (stat(resolved.path.c_str(), &target) != 0)
+        return FailErrno(errno);
+    if (!S_ISDIR(target.st_mode))
+        return Fail(ERROR_DIRECTORY);
+    if (chdir(resolved.path.c_str()) != 0)
+        return FailErrno(errno);
+    return Succeed();
+}
+
+DWORD GetCurrentDirectoryA(DWORD nBufferLength, LPSTR lpBuffer) {
+    char* cwd = getcwd(nullptr, 0);
+    if (!cwd) {
+        t_lastError = ErrorFromErrno(errno);
+        return 0;
+    }
+    const std::string path = cwd;
+    std::free(cwd);
+    if (!lpBuffer || nBufferLength <= path.size())
+        return static_cast<DWORD>(path.size() + 1);
+    std::memcpy(lpBuffer, path.c_str(), path.size() + 1);
+    t_lastError = ERROR_SUCCESS;
+    return static_cast<DWORD>(path.size());
+}
+
+HANDLE FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData) {
+    if (!lpFileName || !*lpFileName || !lpFindFileData) {
+        t_lastError = ERROR_PATH_NOT_FOUND;
+        return INVALID_HANDLE_VALUE;
+    }
+    std::string name(lpFileName);
+    std::replace(name.begin(), name.end(), '\\', '/');
+    const std::size_t slash = name.rfind('/');
+    const std::string pattern = slash == std::string::npos ? name : name.substr(slash + 1);
+    std::string folder = slash == std::string::npos ? "" : name.substr(0, slash == 0 ? 1 : slash);
+    if (pattern.empty()) {
+        t_lastError = ERROR_FILE_NOT_FOUND;
+        return INVALID_HANDLE_VALUE;
+    }
+    if (!folder.empty()) {
+        const ResolvedPath resolved = ResolvePath(folder);
+        if (resolved.lookup != Lookup::Found) {
+            t_lastError = ERROR_PATH_NOT_FOUND;
+            return INVALID_HANDLE_VALUE;
+        }
+        folder = resolved.path;
+    }
+
+    auto find = std::make_unique<FindHandle>();
+    find->dir = opendir(folder.empty() ? "." : folder.c_str());
+    if (!find->dir) {
+        t_lastError = errno == ENOTDIR ? ERROR_DIRECTORY : ERROR_PATH_NOT_FOUND;
+        return INVALID_HANDLE_VALUE;
+    }
+    find->folder = AbsoluteFolder(folder);
+
+    const bool everything = pattern == "*" || pattern == "*.*";
+    const bool wildcard = pattern.find_first_of("*?") != std::string::npos;
+    if (!wildcard) {
+        // A plain name lists the one entry it means.
+        if (IsDotName(pattern)) {
+            find->names.push_back(pattern);
+        } else {
+            std::string match = FindNameInFolder(find->folder, pattern);
+            if (!match.empty())
+                find->names.push_back(std::move(match));
+        }
+    } else {
+        // "." and ".." first, as NTFS lists them; then the rest without regard to case.
+        if (everything || MatchesWildcard(pattern, "."))
+            find->names.emplace_back(".");
+        if (everything || MatchesWildcard(pattern, ".."))
+            find->names.emplace_back("..");
+        const std::size_t dots = find->names.size();
+        while (const dirent* entry = readdir(find->dir)) {
+            const std::string entryName = entry->d_name;
+            if (IsDotName(entryName))
+                continue;
+            if (everything || MatchesWildcard(pattern, entryName))
+                find->names.push_back(entryName);
+        }
+        std::sort(find->names.begin() + static_cast<std::ptrdiff_t>(dots), find->names.end(),
+                  [](const std::string& a, const std::string& b) { return ListingLess(a, b); });
+    }
+
+    if (!NextEntry(*find, *lpFindFileData)) {
+        closedir(find->dir);
+        t_lastError = ERROR_FILE_NOT_FOUND;
+        return INVALID_HANDLE_VALUE;
+    }
+    std::lock_guard lock(g_handlesMutex);
+    FindHandle* handle = find.release();
+    g_handles.insert(handle);
+    t_lastError = ERROR_SUCCESS;
+    return handle;
+}
+
+BOOL FindNextFileA(HANDLE hFindFile, LPWIN32_FIND_DATAA lpFindFileData) {
+    FindHandle* find = LiveHandle(hFindFile);
+    if (!find || !lpFindFileData)
+        return Fail(ERROR_INVALID_HANDLE);
+    if (!NextEntry(*find, *lpFindFileData))
+        return Fail(ERROR_NO_MORE_FILES);
+    return Succeed();
+}
+
+BOOL FindClose(HANDLE hFindFile) {
+    FindHandle* find = nullptr;
+    {
+        std::lock_guard lock(g_handlesMutex);
+        auto* candidate = static_cast<FindHandle*>(hFindFile);
+        if (g_handles.erase(candidate))
+            find = candidate;
+    }
+    if (!find)
+        return Fail(ERROR_INVALID_HANDLE);
+    closedir(find->dir);
+    delete find;
+    return Succeed();
+}
+
+DWORD GetFileAttributesA(LPCSTR lpFileName) {
+    ResolvedPath resolved;
+    struct stat st;
+    if (!ResolveExisting(lpFileName, resolved, st))
+        return INVALID_FILE_ATTRIBUTES;
+    t_lastError = ERROR_SUCCESS;
+    return AttributesOf(resolved.path, resolved.lastPart, st);
+}
+
+BOOL SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes) {
+    ResolvedPath resolved;
+    struct stat st;
+    if (!ResolveExisting(lpFileName, resolved, st))
+        return FALSE;
+    // A symbolic link has no attributes of its own here, and its target is not ours to change.
+    if (S_ISLNK(st.st_mode))
+        return Succeed();
+    if (dwFileAttributes == FILE_ATTRIBUTE_NORMAL)
+        dwFileAttributes = 0;
+
+    if (!S_ISDIR(st.st_mode)) {
+        const mode_t mode = st.st_mode & 07777;
+        const mode_t wanted = (dwFileAttributes & FILE_ATTRIBUTE_READONLY)
+                                  ? (mode & ~static_cast<mode_t>(0222))
+                                  : (mode | S_IWUSR);
+        if (wanted != mode && chmod(resolved.path.c_str(), wanted) != 0)
+            return FailErrno(errno);
+    }
+
+    const DWORD wantedBits = dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    const auto stored = ReadDosAttrib(resolved.path);
+    const bool dotHidden = !resolved.lastPart.empty() && resolved.lastPart.front() == '.' &&
+                           !IsDotName(resolved.lastPart);
+    // Without a stored value the name alone decides; write only when that gives the wrong answer.
+    const bool needed =
+        stored ? (*stored & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != wantedBits
+               : wantedBits != (dotHidden ? FILE_ATTRIBUTE_HIDDEN : 0);
+    if (needed && !WriteDosAttrib(resolved.path, wantedBits))
+        return FailErrno(errno);
+    return Succeed();
+}
+
+BOOL DeleteFileA(LPCSTR lpFileName) {
+    ResolvedPath resolved;
+    struct stat st;
+    if (!ResolveExisting(lpFileName, resolved, st))
+        return FALSE;
+    if (S_ISDIR(st.st_mode))
+        return Fail(ERROR_ACCESS_DENIED);
+    if (S_ISLNK(st.st_mode)) {
+        // A link to a folder is removed as a folder on Windows, never as a file.
+        struct stat target;
+        if (stat(resolved.path.c_str(), &target) == 0 && S_ISDIR(target.st_mode))
+            return Fail(ERROR_ACCESS_DENIED);
+    } else if (!(st.st_mode & S_IWUSR)) {
+        // Read-only by its mode bits; root could delete it, Windows would not.
+        return Fail(ERROR_ACCESS_DENIED);
+    }
+    if (unlink(resolved.path.c_str()) != 0)
+        return FailErrno(errno);
+    return Succeed();
+}
+
+BOOL CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES) {
+    if (!lpPathName || !*lpPathName)
+        return Fail(ERROR_PATH_NOT_FOUND);
+    const ResolvedPath resolved = ResolvePath(lpPathName);
+    if (resolved.lookup == Lookup::Found)
+        return Fail(ERROR_ALREADY_EXISTS);
+    if (resolved.lookup != Lookup::LastMissing)
+        return Fail(ERROR_PATH_NOT_FOUND);
+    if (mkdir(resolved.path.c_str(), 0777) != 0)
+        return FailErrno(errno);
+    return Succeed();
+}
+
+BOOL RemoveDirectoryA(LPCSTR lpPathName) {
+    ResolvedPath resolved;
+    struct stat st;
+    if (!ResolveExisting(lpPathName, resolved, st))
+        return FALSE;
+    if (IsDotName(resolved.lastPart))
+        return Fail(ERROR_INVALID_NAME);
+    // A link is never followed into the folder it points at.
+    if (!S_ISDIR(st.st_mode))
+        return Fail(ERROR_DIRECTORY);
+    if (rmdir(resolved.path.c_str()) != 0)
+        return FailErrno(errno == EEXIST ? ENOTEMPTY : errno);
+    return Succeed();
+}
+
+BOOL MoveFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName) {
+    ResolvedPath source;
+    struct stat st;
+    if (!ResolveExisting(lpExistingFileName, source, st))
+        return FALSE;
+    if (!lpNewFileName || !*lpNewFileName)
+        return Fail(ERROR_PATH_NOT_FOUND);
+    const ResolvedPath target = ResolvePath(lpNewFileName);
+    std::string targetPath = target.path;
+    if (target.lookup == Lookup::Found) {
+        // Only a new spelling of the same entry's name may "exist" already.
+        struct stat existing;
+        if (lstat(target.path.c_str(), &existing) != 0 || existing.st_dev != st.st_dev ||
+            existing.st_ino != st.st_ino)
+            return Fail(ERROR_ALREADY_EXISTS);
+        const std::size_t slash = target.path.rfind('/');
+        targetPath =
+            (slash == std::string::npos ? "" : target.path.substr(0, slash + 1)) + target.lastPart;
+        if (targetPath == source.path)
+            return Succeed();
+        if (rename(source.path.c_str(), targetPath.c_str()) != 0)
+            return FailErrno(errno);
+        return Succeed();
+    }
+    if (target.lookup != Lookup::LastMissing)
+        return Fail(ERROR_PATH_NOT_FOUND);
+    // Never replaces: an entry that appears meanwhile under the new name makes the move fail.
+    if (renameat2(AT_FDCWD, source.path.c_str(), AT_FDCWD, targetPath.c_str(), RENAME_NOREPLACE) ==
+        0)
+        return Succeed();
+    if (errno != EINVAL)
+        return FailErrno(errno);
+    // A file system without the no-replace rename: check, then rename.
+    struct stat existing;
+    if (lstat(targetPath.c_str(), &existing) == 0)
+        return Fail(ERROR_ALREADY_EXISTS);
+    if (rename(source.path.c_str(), targetPath.c_str()) != 0)
+        return FailErrno(errno);
+    return Succeed();
+}

@@ -1,0 +1,38 @@
+#include "cleaner/netscape_profile.h"
+
+#include "cleaner/folder_purge.h"
+#include "cleaner/prefs_filter.h"
+#include "platform/win32.h"
+
+namespace {
+
+// The file layer matches these names without regard to case. A missing or read-only file
+// simply stays: the delete changes no attribute.
+void DeleteIfTicked(CleaningRunHost& host, CleaningOption option, const char* name) {
+    if (host.IsTicked(option))
+        DeleteFileA(name);
+}
+
+void CleanNetscapeFolder(CleaningRunHost& host, const std::string& folder, bool filterPrefs) {
+    // A folder that cannot be entered skips the whole step, so that nothing, its "cache"
+    // included, is looked for in whatever folder happens to be current.
+    if (!EnterFolder(folder))
+        return;
+    DeleteIfTicked(host, CleaningOption::Cookies, "COOKIES.TXT");
+    DeleteIfTicked(host, CleaningOption::Favorites, "BOOKMARK.HTM");
+    DeleteIfTicked(host, CleaningOption::History, "NETSCAPE.HST");
+    if (filterPrefs && host.IsTicked(CleaningOption::UrlRegistry))
+        FilterPrefs();
+    if (host.IsTicked(CleaningOption::Cache) && EnterFolder("cache"))
+        PurgeFiles();
+}
+
+} // namespace
+
+void CleanNetscape4Folder(CleaningRunHost& host, const std::string& folder) {
+    CleanNetscapeFolder(host, folder, true);
+}
+
+void CleanNetscape3Folder(CleaningRunHost& host, const std::string& folder) {
+    CleanNetscapeFolder(host, folder, false);
+}

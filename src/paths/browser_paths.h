@@ -1,0 +1,62 @@
+// The six browser folders the program cleans: one table that discovery, the settings dialog
+// and the cleaning run all read, and the registry work done on the Paths key as a whole.
+#pragma once
+
+#include "platform/win32.h"
+
+#include <array>
+#include <cstddef>
+#include <functional>
+#include <string>
+
+// Where a browser registered one of its folders. Internet Explorer keeps the folder in a fixed
+// key; Netscape names the key first (the current user or version) in another key's value.
+struct BrowserPathDetection {
+    HKEY root;
+    // The key holding `value`; when `namingValue` is set, the key whose `namingValue` names it.
+    const char* key;
+    const char* namingValue;
+    std::string (*namedKeyPath)(const std::string& name);
+    const char* value;
+};
+
+// Where the row's label, edit and "..." button sit in the settings dialog.
+struct BrowserPathPlacement {
+    int group; // 0: the Internet Explorer group box, 1: the Netscape one
+    int editLeft;
+    int editTop;
+};
+
+struct BrowserPathRow {
+    const char* storedValue; // under the Paths key
+    int edit;                // EditN of the settings dialog
+    BrowserPathDetection detection;
+    int browseButton; // ButtonN, the "..." that fills the edit
+    const char* prompt;
+    const char* label;
+    BrowserPathPlacement placement;
+};
+
+inline constexpr std::size_t kBrowserPathCount = 6;
+using BrowserPathTexts = std::array<std::string, kBrowserPathCount>;
+
+// In the order the paths are loaded and stored: cookies, favorites, history, cache, Netscape
+// 4.x user folder, Netscape 3.x folder.
+extern const std::array<BrowserPathRow, kBrowserPathCount> kBrowserPaths;
+
+// Plain joins, whatever the parts hold: an empty name still gives a key path to open.
+std::string NetscapeUserKeyPath(const std::string& currentUser);
+std::string NetscapeVersionKeyPath(const std::string& currentVersion);
+
+// Hands each row's path (the stored one when not empty, else the detected one) to setEdit, in
+// table order. Nothing is written. A registry error ends the loading at the read that raised
+// it, after the rows before it were handed over.
+using BrowserPathSink = std::function<void(std::size_t row, const std::string& path)>;
+void DiscoverBrowserPaths(const BrowserPathSink& setEdit);
+
+// Stores all six texts as they are, creating the Paths key when missing. A failed write raises
+// and leaves the values written before it.
+void WriteBrowserPaths(const BrowserPathTexts& texts);
+
+// Removes the Paths key with its values; a missing key is no error.
+void RemoveBrowserPaths();

@@ -1,0 +1,243 @@
+#include "platform/posix/hive_file.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <mutex>
+#include <pwd.h>
+#include <set>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace hive {
+
+std::string_view RootName(Root root) {
+    return root == Root::CurrentUser ? "HKEY_CURRENT_USER" : "HKEY_LOCAL_MACHINE";
+}
+
+std::optional<Root> RootFromHandle(HKEY key) {
+    if (key == HKEY_CURRENT_USER)
+        return Root::CurrentUser;
+    if (key == HKEY_LOCAL_MACHINE)
+        return Root::LocalMachine;
+    return std::nullopt;
+}
+
+std::optional<Root> RootFromName(std::string_view name) {
+    if (NamesEqual(name, "HKEY_CURRENT_USER") || NamesEqual(name, "HKCU"))
+        return Root::CurrentUser;
+    if (NamesEqual(name, "HKEY_LOCAL_MACHINE") || NamesEqual(name, "HKLM"))
+        return Root::LocalMachine;
+    return std::nullopt;
+}
+
+std::string HiveFolder() {
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    // Relative values are to be ignored, as for every XDG variable.
+    if (config && config[0] == '/')
+        return std::string(config) + "/brisvane";
+    std::string home;
+    if (const char* env = std::getenv("HOME"); env && *env)
+        home = env;
+    else if (const passwd* entry = getpwuid(getuid()))
+        home = entry->pw_dir;
+    return home + "/.config/brisvane";
+}
+
+std::string HivePath(Root root) {
+    return HiveFolder() + "/" + std::string(RootName(root)) + ".reg";
+}
+
+namespace {
+
+bool DeniesOwnerWrite(const std::string& path, bool& exists) {
+    struct stat info {};
+    exists = stat(path.c_str(), &info) == 0;
+    return exists && (info.st_mode & S_IWUSR) == 0;
+}
+
+std::string ParentOf(const std::string& path) {
+    std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos || slash == 0)
+        return "/";
+    return path.substr(0, slash);
+}
+
+// Once per process and damage, so that a program that opens keys all day does not flood
+// stderr.
+void ReportDamage(const std::string& path, const ParseError& error) {
+    static std::mutex mutex;
+    static std::set<std::string> reported;
+    std::string message = "brisvane: registry hive " + path + " is damaged at line " +
+                          std::to_string(error.line) + " (" + error.reason +
+                          "); it is left as it is and its keys cannot be opened";
+    std::lock_guard lock(mutex);
+    if (reported.insert(message).second)
+        std::fprintf(stderr, "%s\n", message.c_str());
+}
+
+LONG ReadWhole(const std::string& path, std::string& content, bool& missing) {
+    missing = false;
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        missing = errno == ENOENT;
+        return missing ? ERROR_SUCCESS : static_cast<LONG>(ERROR_CANTREAD);
+    }
+    char buffer[65536];
+    for (;;) {
+        ssize_t got = read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            close(fd);
+            return ERROR_CANTREAD;
+        }
+        if (got == 0)
+            break;
+        content.append(buffer, static_cast<std::size_t>(got));
+    }
+    close(fd);
+    return ERROR_SUCCESS;
+}
+
+bool WriteAll(int fd, const std::string& content) {
+    std::size_t done = 0;
+    while (done < content.size()) {
+        ssize_t put = write(fd, content.data() + done, content.size() - done);
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0)
+            return false;
+        done += static_cast<std::size_t>(put);
+    }
+    return true;
+}
+
+bool MakeFolders(const std::string& path) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) == 0)
+        return S_ISDIR(info.st_mode);
+    if (path != "/" && !MakeFolders(ParentOf(path)))
+        return false;
+    return mkdir(path.c_str(), 0700) == 0 || errno == EEXIST;
+}
+
+// The new content goes to a temporary file beside the hive, reaches the disk, and only then
+// replaces the hive in one rename; the folder is synced so that the rename itself survives.
+LONG WriteHive(const std::string& path, const std::string& content) {
+    std::string temporary = path + ".tmp";
+    mode_t mode = 0600;
+    struct stat info {};
+    if (stat(path.c_str(), &info) == 0)
+        mode = info.st_mode & 07777;
+    int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return ERROR_CANTWRITE;
+    bool ok = fchmod(fd, mode) == 0 && WriteAll(fd, content) && fsync(fd) == 0;
+    ok = close(fd) == 0 && ok;
+    if (!ok || rename(temporary.c_str(), path.c_str()) != 0) {
+        unlink(temporary.c_str());
+        return ERROR_CANTWRITE;
+    }
+    int folder = open(ParentOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder >= 0) {
+        fsync(folder);
+        close(folder);
+    }
+    return ERROR_SUCCESS;
+}
+
+class HiveLock {
+public:
+    explicit HiveLock(const std::string& hivePath) {
+        m_fd = open((hivePath + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (m_fd < 0)
+            return;
+        while (flock(m_fd, LOCK_EX) != 0) {
+            if (errno != EINTR) {
+                close(m_fd);
+                m_fd = -1;
+                return;
+            }
+        }
+    }
+    ~HiveLock() {
+        if (m_fd >= 0)
+            close(m_fd);
+    }
+    HiveLock(const HiveLock&) = delete;
+    HiveLock& operator=(const HiveLock&) = delete;
+    bool Held() const { return m_fd >= 0; }
+
+private:
+    int m_fd = -1;
+};
+
+LONG LoadHiveAt(Root root, const std::string& path, Key& out) {
+    std::string content;
+    bool missing = false;
+    if (LONG rc = ReadWhole(path, content, missing); rc != ERROR_SUCCESS)
+        return rc;
+    out = Key();
+    if (missing)
+        return ERROR_SUCCESS;
+    std::vector<RegEdit> edits;
+    std::optional<ParseError> error = ParseRegDocument(content, edits);
+    if (!error) {
+        for (const RegEdit& edit : edits) {
+            if (!NamesEqual(edit.rootName, RootName(root))) {
+                error = ParseError{edit.line, "a key outside " + std::string(RootName(root))};
+                break;
+            }
+        }
+    }
+    if (!error)
+        error = ApplyEdits(edits, RootName(root), out);
+    if (error) {
+        ReportDamage(path, *error);
+        out = Key();
+        return ERROR_BADDB;
+    }
+    return ERROR_SUCCESS;
+}
+
+} // namespace
+
+bool HiveIsReadOnly(Root root) {
+    std::string path = HivePath(root);
+    bool exists = false;
+    if (DeniesOwnerWrite(path, exists))
+        return true;
+    for (std::string folder = ParentOf(path);; folder = ParentOf(folder)) {
+        if (DeniesOwnerWrite(folder, exists))
+            return true;
+        if (exists || folder == "/")
+            return false;
+    }
+}
+
+LONG LoadHive(Root root, Key& out) {
+    return LoadHiveAt(root, HivePath(root), out);
+}
+
+LONG ChangeHive(Root root, const std::function<LONG(Key& hiveRoot, bool& changed)>& change) {
+    if (HiveIsReadOnly(root))
+        return ERROR_ACCESS_DENIED;
+    std::string path = HivePath(root);
+    if (!MakeFolders(ParentOf(path)))
+        return ERROR_CANTWRITE;
+    HiveLock lock(path);
+    if (!lock.Held())
+        return ERROR_CANTWRITE;
+    Key hiveRoot;
+    if (LONG rc = LoadHiveAt(root, path, hiveRoot); rc != ERROR_SUCCESS)
+        return rc;
+    bool changed = false;
+    if (LONG rc = change(hiveRoot, changed); rc != ERROR_SUCCESS || !changed)
+        return rc;
+    return WriteHive(path, SerializeHive(hiveRoot, RootName(root)));
+}
+
+} // namespace hive

@@ -1,0 +1,41 @@
+// Where the two hive files lie, how they are read, and how a change is written: under an
+// advisory lock held across read-modify-write, as a whole new file renamed over the old one.
+#pragma once
+
+#include "platform/posix/registry_hive.h"
+#include "platform/posix/win32_types.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace hive {
+
+enum class Root { CurrentUser, LocalMachine };
+
+// "HKEY_CURRENT_USER" or "HKEY_LOCAL_MACHINE": the file's name and its sections' first part.
+std::string_view RootName(Root root);
+// The predefined handle or the full or short name ("HKCU", "HKLM"), any case.
+std::optional<Root> RootFromHandle(HKEY key);
+std::optional<Root> RootFromName(std::string_view name);
+
+// $XDG_CONFIG_HOME/brisvane, or ~/.config/brisvane; read anew at every call.
+std::string HiveFolder();
+std::string HivePath(Root root);
+
+// True when the mode bits of the hive file, or of its folder (or of the nearest existing
+// folder above it while it is missing), deny the owner write: nothing may then be written
+// there, whoever we run as.
+bool HiveIsReadOnly(Root root);
+
+// The hive as it is now: ERROR_SUCCESS (a missing file is an empty hive), ERROR_BADDB when the
+// file does not parse (reported once per process on stderr with its line), or ERROR_CANTREAD.
+LONG LoadHive(Root root, Key& out);
+
+// Locks the hive, loads it, lets change edit it and, when change returns ERROR_SUCCESS and sets
+// its flag, writes it back atomically before unlocking. A read-only or damaged hive is never
+// written: ERROR_ACCESS_DENIED, ERROR_BADDB.
+LONG ChangeHive(Root root, const std::function<LONG(Key& hiveRoot, bool& changed)>& change);
+
+} // namespace hive

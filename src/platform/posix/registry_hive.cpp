@@ -1,0 +1,588 @@
+#include "platform/posix/registry_hive.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace hive {
+
+namespace {
+
+char Lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+char Upper(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// Windows orders subkeys by their upper-cased names.
+bool NameLess(std::string_view a, std::string_view b) {
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return static_cast<unsigned char>(Upper(x)) < static_cast<unsigned char>(Upper(y));
+    });
+}
+
+} // namespace
+
+bool NamesEqual(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [](char x, char y) { return Lower(x) == Lower(y); });
+}
+
+Key* Key::FindSubkey(std::string_view name) {
+    for (auto& subkey : m_subkeys)
+        if (NamesEqual(subkey->m_name, name))
+            return subkey.get();
+    return nullptr;
+}
+
+const Key* Key::FindSubkey(std::string_view name) const {
+    return const_cast<Key*>(this)->FindSubkey(name);
+}
+
+Key& Key::AddSubkey(std::string_view name, bool* created) {
+    if (Key* existing = FindSubkey(name)) {
+        if (created)
+            *created = false;
+        return *existing;
+    }
+    auto at = std::find_if(m_subkeys.begin(), m_subkeys.end(),
+                           [&](const auto& subkey) { return NameLess(name, subkey->m_name); });
+    at = m_subkeys.insert(at, std::make_unique<Key>(std::string(name)));
+    if (created)
+        *created = true;
+    return **at;
+}
+
+bool Key::RemoveSubkey(std::string_view name) {
+    auto at = std::find_if(m_subkeys.begin(), m_subkeys.end(),
+                           [&](const auto& subkey) { return NamesEqual(subkey->m_name, name); });
+    if (at == m_subkeys.end())
+        return false;
+    m_subkeys.erase(at);
+    return true;
+}
+
+Key* Key::Find(const std::vector<std::string>& path) {
+    Key* key = this;
+    for (const std::string& part : path) {
+        key = key->FindSubkey(part);
+        if (!key)
+            return nullptr;
+    }
+    return key;
+}
+
+const Key* Key::Find(const std::vector<std::string>& path) const {
+    return const_cast<Key*>(this)->Find(path);
+}
+
+Key& Key::Create(const std::vector<std::string>& path, bool* created) {
+    Key* key = this;
+    bool last = false;
+    for (const std::string& part : path)
+        key = &key->AddSubkey(part, &last);
+    if (created)
+        *created = last;
+    return *key;
+}
+
+const Value* Key::FindValue(std::string_view name) const {
+    for (const Value& value : m_values)
+        if (NamesEqual(value.name, name))
+            return &value;
+    return nullptr;
+}
+
+void Key::SetValue(std::string_view name, DWORD type, std::vector<BYTE> data) {
+    for (Value& value : m_values) {
+        if (NamesEqual(value.name, name)) {
+            value.type = type;
+            value.data = std::move(data);
+            return;
+        }
+    }
+    m_values.push_back(Value{std::string(name), type, std::move(data)});
+}
+
+bool Key::RemoveValue(std::string_view name) {
+    auto at = std::find_if(m_values.begin(), m_values.end(),
+                           [&](const Value& value) { return NamesEqual(value.name, name); });
+    if (at == m_values.end())
+        return false;
+    m_values.erase(at);
+    return true;
+}
+
+namespace {
+
+void AppendUtf8(std::string& out, std::uint32_t code) {
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xC0 | (code >> 6));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        out += static_cast<char>(0xE0 | (code >> 12));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (code >> 18));
+        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
+// UTF-16LE bytes to the 8-bit text the program works with (UTF-8 on Linux); a lone surrogate
+// becomes '?', an odd last byte is dropped.
+std::string Utf16ToText(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size() / 2);
+    auto unit = [&](std::size_t i) {
+        return static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i])) |
+               (static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i + 1])) << 8);
+    };
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        std::uint32_t code = unit(i);
+        if (code >= 0xD800 && code < 0xDC00 && i + 3 < bytes.size()) {
+            std::uint32_t low = unit(i + 2);
+            if (low >= 0xDC00 && low < 0xE000) {
+                AppendUtf8(out, 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00));
+                i += 2;
+                continue;
+            }
+        }
+        if (code >= 0xD800 && code < 0xE000)
+            code = '?';
+        AppendUtf8(out, code);
+    }
+    return out;
+}
+
+std::string_view TrimLeft(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    return s;
+}
+
+std::string_view TrimRight(std::string_view s) {
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
+        s.remove_suffix(1);
+    return s;
+}
+
+std::string_view Trim(std::string_view s) {
+    return TrimRight(TrimLeft(s));
+}
+
+bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
+    return s.size() >= prefix.size() && NamesEqual(s.substr(0, prefix.size()), prefix);
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    c = Lower(c);
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+std::optional<std::uint32_t> ParseHexNumber(std::string_view s, std::size_t maxDigits) {
+    if (s.empty() || s.size() > maxDigits)
+        return std::nullopt;
+    std::uint32_t n = 0;
+    for (char c : s) {
+        int d = HexDigit(c);
+        if (d < 0)
+            return std::nullopt;
+        n = n * 16 + static_cast<std::uint32_t>(d);
+    }
+    return n;
+}
+
+std::vector<std::string> SplitKeyPath(std::string_view path) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    for (;;) {
+        std::size_t at = path.find('\\', start);
+        parts.emplace_back(path.substr(start, at == std::string_view::npos ? at : at - start));
+        if (at == std::string_view::npos)
+            break;
+        start = at + 1;
+    }
+    return parts;
+}
+
+class DocumentParser {
+public:
+    DocumentParser(std::string_view text, bool unicode, std::vector<RegEdit>& edits)
+        : m_unicode(unicode), m_edits(edits) {
+        std::size_t start = 0;
+        while (start <= text.size()) {
+            std::size_t end = text.find('\n', start);
+            if (end == std::string_view::npos) {
+                if (start < text.size())
+                    m_lines.push_back(text.substr(start));
+                break;
+            }
+            m_lines.push_back(text.substr(start, end - start));
+            start = end + 1;
+        }
+    }
+
+    std::optional<ParseError> Run() {
+        // The header line was checked by the caller.
+        for (m_index = 1; m_index < m_lines.size(); ++m_index) {
+            std::string_view line = Trim(m_lines[m_index]);
+            if (line.empty() || line.front() == ';')
+                continue;
+            bool ok = line.front() == '[' ? Section(line) : ValueLine(line);
+            if (!ok)
+                return ParseError{m_errorLine ? m_errorLine : LineNumber(), m_reason};
+        }
+        return std::nullopt;
+    }
+
+private:
+    int LineNumber() const { return static_cast<int>(m_index) + 1; }
+
+    bool Fail(std::string reason) {
+        m_reason = std::move(reason);
+        return false;
+    }
+
+    bool Section(std::string_view line) {
+        std::size_t close = line.rfind(']');
+        if (close == std::string_view::npos)
+            return Fail("a key section without its closing ']'");
+        if (!Trim(line.substr(close + 1)).empty())
+            return Fail("text after a key section");
+        std::string_view name = line.substr(1, close - 1);
+        bool remove = !name.empty() && name.front() == '-';
+        if (remove)
+            name.remove_prefix(1);
+        if (!name.empty() && name.back() == '\\')
+            name.remove_suffix(1);
+        std::vector<std::string> parts = SplitKeyPath(name);
+        for (const std::string& part : parts)
+            if (part.empty())
+                return Fail("an empty key name in a section");
+        RegEdit edit;
+        edit.kind = remove ? RegEdit::Kind::DeleteKey : RegEdit::Kind::CreateKey;
+        edit.rootName = parts.front();
+        edit.path.assign(parts.begin() + 1, parts.end());
+        edit.line = LineNumber();
+        m_section = edit;
+        m_inSection = true;
+        m_sectionDeleted = remove;
+        m_edits.push_back(std::move(edit));
+        return true;
+    }
+
+    // A quoted text with \\ and \" escapes; s starts after the opening quote.
+    bool QuotedText(std::string_view& s, std::string& out) {
+        out.clear();
+        while (!s.empty()) {
+            char c = s.front();
+            s.remove_prefix(1);
+            if (c == '"')
+                return true;
+            if (c == '\\') {
+                if (s.empty())
+                    break;
+                char next = s.front();
+                s.remove_prefix(1);
+                if (next != '\\' && next != '"')
+                    return Fail(std::string("an unknown escape \\") + next);
+                out += next;
+            } else {
+                out += c;
+            }
+        }
+        return Fail("a text without its closing quote");
+    }
+
+    bool ValueLine(std::string_view line) {
+        if (!m_inSection)
+            return Fail("a value before the first key section");
+        RegEdit edit;
+        edit.rootName = m_section.rootName;
+        edit.path = m_section.path;
+        edit.line = LineNumber();
+        std::string_view rest = line;
+        if (rest.front() == '@') {
+            rest.remove_prefix(1);
+        } else if (rest.front() == '"') {
+            rest.remove_prefix(1);
+            if (!QuotedText(rest, edit.value.name))
+                return false;
+        } else {
+            return Fail("a line that is neither a key section nor a value");
+        }
+        rest = TrimLeft(rest);
+        if (rest.empty() || rest.front() != '=')
+            return Fail("a value name without '='");
+        rest = TrimLeft(rest.substr(1));
+        if (!Data(rest, edit))
+            return false;
+        if (!m_sectionDeleted)
+            m_edits.push_back(std::move(edit));
+        return true;
+    }
+
+    bool Data(std::string_view rest, RegEdit& edit) {
+        Value& value = edit.value;
+        if (rest == "-") {
+            edit.kind = RegEdit::Kind::DeleteValue;
+            return true;
+        }
+        edit.kind = RegEdit::Kind::SetValue;
+        if (!rest.empty() && rest.front() == '"') {
+            rest.remove_prefix(1);
+            std::string text;
+            if (!QuotedText(rest, text))
+                return false;
+            if (!Trim(rest).empty())
+                return Fail("text after a quoted value");
+            value.type = REG_SZ;
+            value.data.assign(text.begin(), text.end());
+            value.data.push_back(0);
+            return true;
+        }
+        if (StartsWithNoCase(rest, "dword:")) {
+            auto number = ParseHexNumber(Trim(rest.substr(6)), 8);
+            if (!number)
+                return Fail("a dword value that is not 1 to 8 hex digits");
+            value.type = REG_DWORD;
+            for (int i = 0; i < 4; ++i)
+                value.data.push_back(static_cast<BYTE>(*number >> (8 * i)));
+            return true;
+        }
+        if (StartsWithNoCase(rest, "hex:")) {
+            value.type = REG_BINARY;
+            rest.remove_prefix(4);
+        } else if (StartsWithNoCase(rest, "hex(")) {
+            std::size_t close = rest.find("):");
+            auto type = close == std::string_view::npos
+                            ? std::nullopt
+                            : ParseHexNumber(rest.substr(4, close - 4), 8);
+            if (!type)
+                return Fail("a hex(N) value with a bad type number");
+            value.type = *type;
+            rest.remove_prefix(close + 2);
+        } else {
+            return Fail("value data of an unknown form");
+        }
+        if (!HexBytes(rest, value.data))
+            return false;
+        bool utf16 =
+            value.type == REG_SZ || value.type == REG_EXPAND_SZ || value.type == REG_MULTI_SZ;
+        if (m_unicode && utf16) {
+            std::string text = Utf16ToText(std::string_view(
+                reinterpret_cast<const char*>(value.data.data()), value.data.size()));
+            value.data.assign(text.begin(), text.end());
+        }
+        return true;
+    }
+
+    // Comma-separated bytes, continued onto the next lines by a trailing '\'.
+    bool HexBytes(std::string_view rest, std::vector<BYTE>& out) {
+        std::string joined;
+        std::string_view part = Trim(rest);
+        for (;;) {
+            if (!part.empty() && part.back() == '\\') {
+                joined += part.substr(0, part.size() - 1);
+                if (m_index + 1 >= m_lines.size())
+                    return Fail("a hex value continued past the end of the file");
+                ++m_index;
+                part = Trim(m_lines[m_index]);
+                continue;
+            }
+            joined += part;
+            break;
+        }
+        std::string_view all = Trim(joined);
+        if (all.empty())
+            return true;
+        std::size_t start = 0;
+        for (;;) {
+            std::size_t comma = all.find(',', start);
+            std::string_view token =
+                Trim(all.substr(start, comma == std::string_view::npos ? comma : comma - start));
+            // regedit leaves a comma before a line break; tolerate one at the very end too.
+            if (token.empty() && comma == std::string_view::npos && start > 0)
+                break;
+            auto byte = ParseHexNumber(token, 2);
+            if (!byte)
+                return Fail("a hex byte that is not 1 or 2 hex digits");
+            out.push_back(static_cast<BYTE>(*byte));
+            if (comma == std::string_view::npos)
+                break;
+            start = comma + 1;
+        }
+        return true;
+    }
+
+    std::vector<std::string_view> m_lines;
+    std::size_t m_index = 0;
+    bool m_unicode;
+    std::vector<RegEdit>& m_edits;
+    RegEdit m_section;
+    bool m_inSection = false;
+    bool m_sectionDeleted = false;
+    std::string m_reason;
+    int m_errorLine = 0;
+};
+
+} // namespace
+
+std::optional<ParseError> ParseRegDocument(std::string_view bytes, std::vector<RegEdit>& edits) {
+    std::string decoded;
+    std::string_view text = bytes;
+    if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+        static_cast<unsigned char>(bytes[1]) == 0xFE) {
+        decoded = Utf16ToText(bytes.substr(2));
+        text = decoded;
+    } else if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+        text.remove_prefix(3);
+    }
+    std::string_view header = TrimRight(text.substr(0, text.find('\n')));
+    bool unicode = header == "Windows Registry Editor Version 5.00";
+    if (!unicode && header != kRegedit4Header)
+        return ParseError{1, "the first line is neither REGEDIT4 nor Windows Registry Editor "
+                             "Version 5.00"};
+    return DocumentParser(text, unicode, edits).Run();
+}
+
+std::optional<ParseError> ApplyEdits(const std::vector<RegEdit>& edits, std::string_view rootName,
+                                     Key& root) {
+    for (const RegEdit& edit : edits) {
+        if (!NamesEqual(edit.rootName, rootName))
+            continue;
+        switch (edit.kind) {
+        case RegEdit::Kind::CreateKey:
+            root.Create(edit.path);
+            break;
+        case RegEdit::Kind::DeleteKey: {
+            if (edit.path.empty())
+                return ParseError{edit.line, "a root key cannot be deleted"};
+            std::vector<std::string> parent(edit.path.begin(), edit.path.end() - 1);
+            if (Key* key = root.Find(parent))
+                key->RemoveSubkey(edit.path.back());
+            break;
+        }
+        case RegEdit::Kind::SetValue:
+            root.Create(edit.path).SetValue(edit.value.name, edit.value.type, edit.value.data);
+            break;
+        case RegEdit::Kind::DeleteValue:
+            if (Key* key = root.Find(edit.path))
+                key->RemoveValue(edit.value.name);
+            break;
+        }
+    }
+    return std::nullopt;
+}
+
+namespace {
+
+void AppendQuoted(std::string& out, std::string_view text) {
+    out += '"';
+    for (char c : text) {
+        if (c == '\\' || c == '"')
+            out += '\\';
+        out += c;
+    }
+    out += '"';
+}
+
+// Exactly one text and its closing zero, with nothing a line of the file cannot hold.
+bool FitsQuotedText(const std::vector<BYTE>& data) {
+    if (data.empty() || data.back() != 0)
+        return false;
+    return std::none_of(data.begin(), data.end() - 1,
+                        [](BYTE b) { return b == 0 || b == '\r' || b == '\n'; });
+}
+
+void AppendHex(std::string& out, std::string line, const std::vector<BYTE>& data) {
+    constexpr std::size_t kWrapAt = 76;
+    char byte[4];
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        std::snprintf(byte, sizeof byte, "%02x", data[i]);
+        line += byte;
+        if (i + 1 < data.size()) {
+            line += ',';
+            if (line.size() > kWrapAt) {
+                out += line;
+                out += "\\\r\n";
+                line = "  ";
+            }
+        }
+    }
+    out += line;
+    out += "\r\n";
+}
+
+void AppendValue(std::string& out, const Value& value) {
+    std::string line;
+    if (value.name.empty())
+        line = "@";
+    else
+        AppendQuoted(line, value.name);
+    line += '=';
+    if (value.type == REG_SZ && FitsQuotedText(value.data)) {
+        AppendQuoted(line, std::string_view(reinterpret_cast<const char*>(value.data.data()),
+                                            value.data.size() - 1));
+        out += line;
+        out += "\r\n";
+        return;
+    }
+    if (value.type == REG_DWORD && value.data.size() == 4) {
+        DWORD number = 0;
+        for (int i = 3; i >= 0; --i)
+            number = (number << 8) | value.data[static_cast<std::size_t>(i)];
+        char text[16];
+        std::snprintf(text, sizeof text, "dword:%08x", static_cast<unsigned>(number));
+        out += line + text + "\r\n";
+        return;
+    }
+    if (value.type == REG_BINARY) {
+        line += "hex:";
+    } else {
+        char prefix[24];
+        std::snprintf(prefix, sizeof prefix, "hex(%x):", static_cast<unsigned>(value.type));
+        line += prefix;
+    }
+    AppendHex(out, std::move(line), value.data);
+}
+
+} // namespace
+
+void SerializeKey(const Key& key, const std::string& fullName, std::string& out) {
+    out += '[';
+    out += fullName;
+    out += "]\r\n";
+    for (const Value& value : key.Values())
+        AppendValue(out, value);
+    out += "\r\n";
+    for (const auto& subkey : key.Subkeys())
+        SerializeKey(*subkey, fullName + "\\" + subkey->Name(), out);
+}
+
+std::string SerializeHive(const Key& root, std::string_view rootName) {
+    std::string out(kRegedit4Header);
+    out += "\r\n\r\n";
+    if (!root.Values().empty()) {
+        out += '[';
+        out += rootName;
+        out += "]\r\n";
+        for (const Value& value : root.Values())
+            AppendValue(out, value);
+        out += "\r\n";
+    }
+    for (const auto& subkey : root.Subkeys())
+        SerializeKey(*subkey, std::string(rootName) + "\\" + subkey->Name(), out);
+    return out;
+}
+
+} // namespace hive

@@ -1,0 +1,358 @@
+#include "paths/unit2.h"
+#include "registry_fixture.h"
+#include "settings/registry_layout.h"
+#include "support/temp_folder.h"
+#include "ui/application.h"
+#include "ui/folder_picker.h"
+#include "ui/message_box.h"
+#include "ui/post_quit_message.h"
+#include "ui/win_help.h"
+#include "ui/window_frame.h"
+
+#include <QApplication>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <vector>
+
+using namespace paths_test;
+
+namespace {
+
+// Start-up creates the main page first; a stand-in keeps the dialog from being the main window,
+// whose closing would end the program.
+class MainStandIn : public TForm {
+public:
+    MainStandIn() : TForm("Main", 467, 325, biSystemMenu) {}
+};
+
+MainStandIn* MainPage = nullptr;
+
+class SettingsDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Application.Initialize();
+        Application.SetTitle("Brisvane");
+        SetText(HKEY_CURRENT_USER, layout::kShellFoldersKey, "Cookies", "C:\\WIN\\Cookies");
+        SetText(HKEY_CURRENT_USER, layout::kShellFoldersKey, "Favorites", "C:\\WIN\\Favorites");
+        SetText(HKEY_CURRENT_USER, layout::kShellFoldersKey, "History", "C:\\WIN\\History");
+        SetText(HKEY_CURRENT_USER, layout::kShellFoldersKey, "Cache", "C:\\WIN\\Temporary");
+    }
+    void TearDown() override { Application.DestroyForms(); }
+
+    void CreateWindows() {
+        Application.CreateForm(MainPage);
+        Application.CreateForm(Form2);
+    }
+
+    std::vector<TEdit*> Edits() const {
+        return {Form2->Edit1, Form2->Edit2, Form2->Edit3, Form2->Edit4, Form2->Edit5, Form2->Edit6};
+    }
+
+    testing_support::RegistrySandbox m_sandbox;
+    ui::MessageBoxRecorder m_messages;
+};
+
+TEST_F(SettingsDialogTest, ControlsCarryTheirCaptionsPlacesAndParents) {
+    TForm2 dialog;
+    EXPECT_EQ(dialog.Caption(), "Settings");
+    EXPECT_EQ(dialog.width(), ui::ClientWidth(439));
+    EXPECT_EQ(dialog.height(), ui::ClientHeight(284));
+    EXPECT_FALSE(dialog.windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(dialog.windowFlags() & Qt::WindowMinimizeButtonHint);
+
+    EXPECT_EQ(dialog.Label1->text(), "Browser Path Settings");
+    EXPECT_EQ(dialog.Label1->geometry(), QRect(8, 8, 417, 25));
+    EXPECT_TRUE(dialog.Label1->alignment() & Qt::AlignHCenter);
+    EXPECT_EQ(dialog.Label1->font().family(), "Times New Roman");
+    EXPECT_TRUE(dialog.Label1->font().bold());
+    EXPECT_EQ(dialog.Label1->font().pixelSize(), 16);
+    EXPECT_EQ(dialog.GroupBox1->title(), " Internet Explorer ");
+    EXPECT_EQ(dialog.GroupBox1->geometry(), QRect(8, 32, 417, 113));
+    EXPECT_EQ(dialog.GroupBox2->title(), " Netscape ");
+    EXPECT_EQ(dialog.GroupBox2->geometry(), QRect(8, 152, 417, 65));
+
+    struct Expected {
+        QWidget* control;
+        QWidget* parent;
+        QString text;
+        QRect bounds;
+    };
+    const std::vector<Expected> controls = {
+        {dialog.Label2, dialog.GroupBox1, "Cookie:", {8, 16, 36, 13}},
+        {dialog.Label3, dialog.GroupBox1, "Favorites:", {216, 16, 46, 13}},
+        {dialog.Label4, dialog.GroupBox1, "History:", {8, 56, 35, 13}},
+        {dialog.Label5, dialog.GroupBox1, "Cache:", {216, 56, 34, 13}},
+        {dialog.Edit1, dialog.GroupBox1, "Edit1", {8, 32, 153, 21}},
+        {dialog.Edit2, dialog.GroupBox1, "Edit2", {216, 32, 153, 21}},
+        {dialog.Edit3, dialog.GroupBox1, "Edit3", {8, 72, 153, 21}},
+        {dialog.Edit4, dialog.GroupBox1, "Edit4", {216, 72, 153, 21}},
+        {dialog.Button5, dialog.GroupBox1, "...", {168, 32, 25, 17}},
+        {dialog.Button6, dialog.GroupBox1, "...", {168, 72, 25, 17}},
+        {dialog.Button7, dialog.GroupBox1, "...", {376, 32, 25, 17}},
+        {dialog.Button8, dialog.GroupBox1, "...", {376, 72, 25, 17}},
+        {dialog.Label6, dialog.GroupBox2, "Netscape v4.x Directory:", {8, 16, 117, 13}},
+        {dialog.Label7, dialog.GroupBox2, "Netsape v3.x Netscape Directory:", {216, 16, 160, 13}},
+        {dialog.Edit5, dialog.GroupBox2, "Edit5", {8, 32, 153, 21}},
+        {dialog.Edit6, dialog.GroupBox2, "Edit6", {216, 32, 153, 21}},
+        {dialog.Button9, dialog.GroupBox2, "...", {376, 32, 25, 17}},
+        {dialog.Button10, dialog.GroupBox2, "...", {168, 32, 25, 17}},
+        {dialog.Button4, &dialog, "&Reset", {8, 224, 73, 25}},
+        {dialog.Button3, &dialog, "&Cancel", {176, 224, 73, 25}},
+        {dialog.Button2, &dialog, "&Help", {264, 224, 73, 25}},
+        {dialog.Button1, &dialog, "&OK", {352, 224, 73, 25}},
+    };
+    for (const Expected& expected : controls) {
+        QString text;
+        if (auto* label = qobject_cast<QLabel*>(expected.control))
+            text = label->text();
+        else if (auto* edit = qobject_cast<QLineEdit*>(expected.control))
+            text = edit->text();
+        else if (auto* button = qobject_cast<QPushButton*>(expected.control))
+            text = button->text();
+        EXPECT_EQ(text, expected.text);
+        EXPECT_EQ(expected.control->parentWidget(), expected.parent) << text.toStdString();
+        const QRect bounds = expected.control->geometry();
+        if (qobject_cast<QLabel*>(expected.control)) {
+            // Row labels size themselves to their text, whatever font stands in.
+            EXPECT_EQ(bounds.topLeft(), expected.bounds.topLeft()) << text.toStdString();
+            EXPECT_EQ(bounds.height(), expected.bounds.height());
+            EXPECT_GE(bounds.width(), expected.control->fontMetrics().horizontalAdvance(text));
+        } else {
+            EXPECT_EQ(bounds, expected.bounds) << text.toStdString();
+        }
+    }
+}
+
+TEST_F(SettingsDialogTest, TabOrderRunsThroughEachGroupThenTheButtonsAndNoneIsDefault) {
+    TForm2 dialog;
+    std::vector<QWidget*> chain;
+    QWidget* widget = dialog.Edit1;
+    do {
+        if ((widget->focusPolicy() & Qt::TabFocus) && dialog.isAncestorOf(widget))
+            chain.push_back(widget);
+        widget = widget->nextInFocusChain();
+    } while (widget != dialog.Edit1);
+
+    const std::vector<QWidget*> expected = {
+        dialog.Edit1,   dialog.Edit2,   dialog.Edit3,   dialog.Edit4,
+        dialog.Button5, dialog.Button6, dialog.Button7, dialog.Button8,
+        dialog.Edit5,   dialog.Edit6,   dialog.Button9, dialog.Button10,
+        dialog.Button4, dialog.Button3, dialog.Button2, dialog.Button1};
+    EXPECT_EQ(chain, expected);
+    EXPECT_EQ(dialog.DefaultButton(), nullptr);
+    for (QPushButton* button : dialog.findChildren<QPushButton*>())
+        EXPECT_FALSE(button->isDefault() || button->autoDefault());
+}
+
+TEST_F(SettingsDialogTest, EnterInAnEditStoresNothingAndEscDoesNotClose) {
+    CreateWindows();
+    const std::string before = HiveSnapshot(m_sandbox);
+    Form2->Show();
+    Form2->Edit2->setFocus();
+    QTest::keyClicks(Form2->Edit2, "X");
+    QTest::keyClick(Form2->Edit2, Qt::Key_Return);
+    QTest::keyClick(Form2->Edit2, Qt::Key_Escape);
+    QTest::keyClick(Form2, Qt::Key_Escape);
+
+    EXPECT_TRUE(Form2->Visible());
+    EXPECT_EQ(HiveSnapshot(m_sandbox), before);
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, layout::kPathsKey));
+}
+
+TEST_F(SettingsDialogTest, IsModelessAndShowingAgainOnlyBringsItToTheFront) {
+    CreateWindows();
+    MainPage->Show();
+    Form2->Show();
+    EXPECT_EQ(Form2->windowModality(), Qt::NonModal);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_TRUE(MainPage->isEnabled());
+
+    Form2->Edit1->SetText("typed");
+    SetText(HKEY_CURRENT_USER, layout::kPathsKey, "IE Cookie", "changed meanwhile");
+    Form2->Show();
+    EXPECT_TRUE(Form2->Visible());
+    EXPECT_EQ(Form2->Edit1->Text(), "typed");
+}
+
+TEST_F(SettingsDialogTest, StartUpFillsTheEditsFromDiscoveryAndWritesNothing) {
+    SetText(HKEY_CURRENT_USER, layout::kPathsKey, "IE History", "D:\\kept");
+    const std::string before = HiveSnapshot(m_sandbox);
+    CreateWindows();
+
+    std::vector<std::string> texts;
+    for (TEdit* edit : Edits())
+        texts.push_back(edit->Text());
+    const std::vector<std::string> expected = {
+        "C:\\WIN\\Cookies", "C:\\WIN\\Favorites", "D:\\kept", "C:\\WIN\\Temporary", "", ""};
+    EXPECT_EQ(texts, expected);
+    EXPECT_EQ(Form2->Edit4->cursorPosition(), 0) << "a long path shows its beginning";
+    EXPECT_EQ(HiveSnapshot(m_sandbox), before);
+    EXPECT_EQ(m_messages.Count(), 0u);
+    EXPECT_FALSE(Form2->Visible());
+}
+
+TEST_F(SettingsDialogTest, ANumberTypedStoredValueStopsLoadingWithOneErrorReport) {
+    SetNumber(HKEY_CURRENT_USER, layout::kPathsKey, "IE Cache", 5);
+    CreateWindows();
+
+    ASSERT_NE(Form2, nullptr);
+    std::vector<std::string> texts;
+    for (TEdit* edit : Edits())
+        texts.push_back(edit->Text());
+    const std::vector<std::string> expected = {
+        "C:\\WIN\\Cookies", "C:\\WIN\\Favorites", "C:\\WIN\\History", "Edit4", "Edit5", "Edit6"};
+    EXPECT_EQ(texts, expected);
+    ASSERT_EQ(m_messages.Count(), 1u);
+    EXPECT_EQ(m_messages.Last().text, "Invalid data type for 'IE Cache'.");
+    EXPECT_EQ(m_messages.Last().caption, "Brisvane");
+    EXPECT_EQ(m_messages.Last().type & 0xF0, MB_ICONERROR);
+}
+
+TEST_F(SettingsDialogTest, OkStoresTheEditsAsTheyAreAndHides) {
+    CreateWindows();
+    Form2->Show();
+    for (TEdit* edit : Edits())
+        edit->clear();
+    Form2->Button1->click();
+
+    EXPECT_FALSE(Form2->Visible());
+    for (const BrowserPathRow& row : kBrowserPaths) {
+        EXPECT_EQ(ValueType(HKEY_CURRENT_USER, layout::kPathsKey, row.storedValue), REG_SZ);
+        EXPECT_EQ(ValueText(HKEY_CURRENT_USER, layout::kPathsKey, row.storedValue), "");
+    }
+
+    Form2->Show();
+    Form2->Edit6->SetText(" C:\\NS3 ");
+    Form2->Button1->click();
+    EXPECT_EQ(ValueText(HKEY_CURRENT_USER, layout::kPathsKey, "Netscape Two"), " C:\\NS3 ");
+    EXPECT_EQ(m_messages.Count(), 0u);
+}
+
+TEST_F(SettingsDialogTest, OkThatCannotWriteReportsTheErrorAndStaysOpen) {
+    CreateWindows();
+    Form2->Show();
+    const std::string hive = m_sandbox.HivePath("HKEY_CURRENT_USER");
+    ASSERT_EQ(chmod(hive.c_str(), 0444), 0);
+
+    Form2->Button1->click();
+
+    EXPECT_TRUE(Form2->Visible());
+    ASSERT_EQ(m_messages.Count(), 1u);
+    EXPECT_EQ(m_messages.Last().text, "Failed to set data for 'IE Cookie'.");
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, layout::kPathsKey));
+}
+
+TEST_F(SettingsDialogTest, CancelAndTheTitleBarHideAndKeepTheTypedText) {
+    SetText(HKEY_CURRENT_USER, layout::kPathsKey, "IE Favorites", "D:\\Favorites");
+    CreateWindows();
+    Form2->Show();
+    Form2->Edit2->selectAll();
+    QTest::keyClicks(Form2->Edit2, "E:\\typed");
+    Form2->Button3->click();
+
+    EXPECT_FALSE(Form2->Visible());
+    EXPECT_EQ(ValueText(HKEY_CURRENT_USER, layout::kPathsKey, "IE Favorites"), "D:\\Favorites");
+    Form2->Show();
+    EXPECT_EQ(Form2->Edit2->Text(), "E:\\typed");
+
+    Form2->Edit3->SetText("F:\\other");
+    Form2->close();
+    EXPECT_FALSE(Form2->Visible());
+    EXPECT_FALSE(ValueText(HKEY_CURRENT_USER, layout::kPathsKey, "IE History").has_value());
+    EXPECT_EQ(Form2->Edit3->Text(), "F:\\other");
+}
+
+TEST_F(SettingsDialogTest, ResetRemovesOnlyThePathsKeyAfterTheNoticeAndEndsTheProgram) {
+    SetText(HKEY_CURRENT_USER, layout::kSettingsKey, "Cookies", "true");
+    SetText(HKEY_CURRENT_USER, layout::kPathsKey, "IE Cookie", "D:\\Cookies");
+    CreateWindows();
+    ui::PostQuitMessageRecorder quits;
+    bool pathsKeyWhileOpen = false;
+    m_messages.WhileOpen([&](const ui::MessageBoxCall&) {
+        pathsKeyWhileOpen = KeyExists(HKEY_CURRENT_USER, layout::kPathsKey);
+        EXPECT_EQ(quits.Count(), 0u);
+    });
+    Form2->Show();
+
+    Form2->Button4->click();
+
+    ASSERT_EQ(m_messages.Count(), 1u);
+    const ui::MessageBoxCall& notice = m_messages.Last();
+    EXPECT_EQ(notice.text,
+              "The program will now terminate in order to restore the default settings.");
+    EXPECT_EQ(notice.caption, "Brisvane");
+    EXPECT_EQ(notice.owner, nullptr);
+    EXPECT_EQ(notice.type, MB_OK | MB_ICONINFORMATION);
+    EXPECT_TRUE(pathsKeyWhileOpen);
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, layout::kPathsKey));
+    EXPECT_EQ(ValueText(HKEY_CURRENT_USER, layout::kSettingsKey, "Cookies"), "true");
+    ASSERT_EQ(quits.Count(), 1u);
+    EXPECT_EQ(quits.Last().exitCode, 0);
+}
+
+TEST_F(SettingsDialogTest, ResetWithoutAPathsKeyStillEndsTheProgramWithoutAnError) {
+    CreateWindows();
+    ui::PostQuitMessageRecorder quits;
+    Form2->Button4->click();
+    EXPECT_EQ(m_messages.Count(), 1u);
+    EXPECT_EQ(quits.Count(), 1u);
+}
+
+TEST_F(SettingsDialogTest, EachBrowseButtonFillsItsEditOnlyWhenAFolderIsChosen) {
+    CreateWindows();
+    Form2->Show();
+    const std::string before = HiveSnapshot(m_sandbox);
+    ui::FolderPickerRecorder picker;
+    struct Browse {
+        TButton* button;
+        TEdit* edit;
+        std::string prompt;
+    };
+    const std::vector<Browse> browses = {
+        {Form2->Button5, Form2->Edit1,
+         "Select your Internet Explorer cookie folder from the list below..."},
+        {Form2->Button7, Form2->Edit2,
+         "Select your Internet Explorer favorites folder from the list below..."},
+        {Form2->Button6, Form2->Edit3,
+         "Select your Internet Explorer history folder from the list below..."},
+        {Form2->Button8, Form2->Edit4,
+         "Select your Internet Explorer cache folder from the list below..."},
+        {Form2->Button10, Form2->Edit5,
+         "Select your Netscape Navigator v4.x directory from the list below..."},
+        {Form2->Button9, Form2->Edit6,
+         "Select your Netscape Navigator v3.x folder from the list below..."},
+    };
+    for (const Browse& browse : browses) {
+        browse.edit->SetText("before");
+        picker.QueueAnswer(std::nullopt);
+        browse.button->click();
+        EXPECT_EQ(browse.edit->Text(), "before") << browse.prompt;
+
+        const std::string folder = "/home/user/" + browse.prompt.substr(12, 20);
+        picker.QueueAnswer(folder);
+        browse.button->click();
+        EXPECT_EQ(browse.edit->Text(), folder);
+        EXPECT_EQ(picker.Last().prompt, browse.prompt);
+        EXPECT_EQ(picker.Last().owner, Form2->Handle());
+    }
+    EXPECT_EQ(picker.Count(), 12u);
+    EXPECT_EQ(HiveSnapshot(m_sandbox), before);
+    EXPECT_EQ(m_messages.Count(), 0u);
+}
+
+TEST_F(SettingsDialogTest, HelpOpensContextOneOfTheHelpFileInTheInstallFolder) {
+    CreateWindows();
+    ui::WinHelpRecorder help;
+    SetText(HKEY_LOCAL_MACHINE, layout::kAppPathsKey, "Path", "C:\\Tools\\Cleaner");
+
+    Form2->Button2->click();
+
+    ASSERT_EQ(help.Count(), 1u);
+    EXPECT_EQ(help.Last().helpFile, "C:\\Tools\\Cleaner\\brisvan.hlp");
+    EXPECT_EQ(help.Last().command, HELP_CONTEXT);
+    EXPECT_EQ(help.Last().data, 1u);
+    EXPECT_EQ(help.Last().owner, Application.Handle());
+}
+
+} // namespace

@@ -1,0 +1,38 @@
+#include "support/environment.h"
+
+#include <cstdlib>
+
+namespace testing_support {
+
+namespace {
+
+std::optional<std::string> Replace(const char* name, const char* value) {
+    std::optional<std::string> old;
+    if (const char* current = std::getenv(name))
+        old = current;
+    if (value)
+        setenv(name, value, 1);
+    else
+        unsetenv(name);
+    return old;
+}
+
+} // namespace
+
+bool PointConfigHome(const std::string& folder, std::string& oldValue) {
+    const std::optional<std::string> old = Replace("XDG_CONFIG_HOME", folder.c_str());
+    oldValue = old.value_or("");
+    return old.has_value();
+}
+
+void RestoreConfigHome(bool hadValue, const std::string& oldValue) {
+    Replace("XDG_CONFIG_HOME", hadValue ? oldValue.c_str() : nullptr);
+}
+
+ScopedHome::ScopedHome(const std::string& folder) : m_old(Replace("HOME", folder.c_str())) {}
+
+ScopedHome::~ScopedHome() {
+    Replace("HOME", m_old ? m_old->c_str() : nullptr);
+}
+
+} // namespace testing_support

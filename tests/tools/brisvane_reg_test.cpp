@@ -1,0 +1,222 @@
+#include "support/temp_folder.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+extern char** environ;
+
+using namespace testing_support;
+
+namespace {
+
+struct Outcome {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs the built tool with stdin empty, as an installer script would.
+class BrisvaneReg : public ::testing::Test {
+protected:
+    Outcome Run(const std::vector<std::string>& args) {
+        std::string outPath = m_scratch / "out.txt";
+        std::string errPath = m_scratch / "err.txt";
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0600);
+        posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0600);
+        std::vector<std::string> all = {BRISVANE_REG_PATH};
+        all.insert(all.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (std::string& arg : all)
+            argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        Outcome outcome;
+        pid_t pid = 0;
+        EXPECT_EQ(posix_spawn(&pid, BRISVANE_REG_PATH, &actions, nullptr, argv.data(), environ), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        outcome.out = ReadFile(outPath);
+        outcome.err = ReadFile(errPath);
+        return outcome;
+    }
+
+    std::string Hive(const char* root) const { return m_sandbox.HivePath(root); }
+
+    RegistrySandbox m_sandbox;
+    TempFolder m_scratch;
+};
+
+constexpr const char* kAppPaths =
+    "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\brisvan.exe";
+
+TEST_F(BrisvaneReg, RegistersTheProgramAsTheInstallerDoes) {
+    Outcome added =
+        Run({"add", kAppPaths, "/v", "Path", "/d", "/home/u/.local/lib/brisvane", "/f"});
+    ASSERT_EQ(added.exitCode, 0) << added.err;
+    ASSERT_EQ(
+        Run({"add", kAppPaths, "/ve", "/d", "/home/u/.local/lib/brisvane/brisvan", "/f"}).exitCode,
+        0);
+    EXPECT_NE(ReadFile(Hive("HKEY_LOCAL_MACHINE"))
+                  .find("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\"
+                        "App Paths\\brisvan.exe]\r\n"
+                        "\"Path\"=\"/home/u/.local/lib/brisvane\"\r\n"
+                        "@=\"/home/u/.local/lib/brisvane/brisvan\"\r\n"),
+              std::string::npos);
+
+    Outcome query = Run({"QUERY",
+                         "hkey_local_machine\\software\\microsoft\\windows\\"
+                         "currentversion\\app paths\\BRISVAN.EXE",
+                         "/V", "path"});
+    EXPECT_EQ(query.exitCode, 0) << query.err;
+    EXPECT_NE(query.out.find("    path    REG_SZ    /home/u/.local/lib/brisvane\n"),
+              std::string::npos)
+        << query.out;
+    Outcome all = Run({"query", kAppPaths});
+    EXPECT_NE(all.out.find("    (Default)    REG_SZ    /home/u/.local/lib/brisvane/brisvan"),
+              std::string::npos)
+        << all.out;
+}
+
+TEST_F(BrisvaneReg, StoresTheTypesItOffers) {
+    ASSERT_EQ(
+        Run({"add", "HKCU\\Software\\T", "/v", "n", "/t", "REG_DWORD", "/d", "0x1F"}).exitCode, 0);
+    ASSERT_EQ(Run({"add", "HKCU\\Software\\T", "/v", "d", "/t", "reg_dword", "/d", "4294967295"})
+                  .exitCode,
+              0);
+    ASSERT_EQ(
+        Run({"add", "HKCU\\Software\\T", "/v", "e", "/t", "REG_EXPAND_SZ", "/d", "%H%"}).exitCode,
+        0);
+    ASSERT_EQ(Run({"add", "HKCU\\Software\\T\\Empty"}).exitCode, 0);
+    std::string file = ReadFile(Hive("HKEY_CURRENT_USER"));
+    EXPECT_NE(file.find("\"n\"=dword:0000001f\r\n\"d\"=dword:ffffffff\r\n"
+                        "\"e\"=hex(2):25,48,25,00\r\n\r\n[HKEY_CURRENT_USER\\Software\\T\\Empty]"),
+              std::string::npos)
+        << file;
+    Outcome query = Run({"query", "HKCU\\Software\\T"});
+    EXPECT_NE(query.out.find("    n    REG_DWORD    0x1f\n"), std::string::npos) << query.out;
+    EXPECT_NE(query.out.find("\nHKEY_CURRENT_USER\\Software\\T\\Empty\n"), std::string::npos);
+}
+
+TEST_F(BrisvaneReg, AsksBeforeOverwritingOrDeletingUnlessForced) {
+    ASSERT_EQ(Run({"add", "HKCU\\K", "/v", "v", "/d", "first"}).exitCode, 0);
+    Outcome refused = Run({"add", "HKCU\\K", "/v", "V", "/d", "second"});
+    EXPECT_NE(refused.exitCode, 0);
+    EXPECT_NE(refused.err.find("overwrite"), std::string::npos) << refused.err;
+    EXPECT_NE(Run({"delete", "HKCU\\K"}).exitCode, 0);
+    EXPECT_NE(ReadFile(Hive("HKEY_CURRENT_USER")).find("\"v\"=\"first\""), std::string::npos);
+
+    ASSERT_EQ(Run({"add", "HKCU\\K\\Sub\\Deeper", "/v", "x", "/d", "1"}).exitCode, 0);
+    EXPECT_EQ(Run({"delete", "HKCU\\K", "/v", "v", "/f"}).exitCode, 0);
+    EXPECT_NE(Run({"delete", "HKCU\\K", "/v", "v", "/f"}).exitCode, 0) << "already gone";
+    EXPECT_EQ(Run({"delete", "HKCU\\k", "/f"}).exitCode, 0) << "a whole subtree";
+    EXPECT_EQ(ReadFile(Hive("HKEY_CURRENT_USER")), "REGEDIT4\r\n\r\n");
+    Outcome missing = Run({"query", "HKCU\\K"});
+    EXPECT_NE(missing.exitCode, 0);
+    EXPECT_NE(missing.err.find("unable to find"), std::string::npos) << missing.err;
+}
+
+TEST_F(BrisvaneReg, ExportsAKeyThatImportsIntoAnEmptyRegistry) {
+    ASSERT_EQ(
+        Run({"add", "HKCU\\Software\\Tessmark\\Brisvane\\Settings", "/v", "Cookies", "/d", "true"})
+            .exitCode,
+        0);
+    ASSERT_EQ(Run({"add", "HKCU\\Software\\Other", "/v", "x", "/d", "1"}).exitCode, 0);
+    std::string exported = m_scratch / "settings.reg";
+    Outcome exportRun = Run({"export", "hkcu\\software\\tessmark", exported});
+    ASSERT_EQ(exportRun.exitCode, 0) << exportRun.err;
+    EXPECT_EQ(ReadFile(exported), "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Tessmark]\r\n\r\n"
+                                  "[HKEY_CURRENT_USER\\Software\\Tessmark\\Brisvane]\r\n\r\n"
+                                  "[HKEY_CURRENT_USER\\Software\\Tessmark\\Brisvane\\Settings]\r\n"
+                                  "\"Cookies\"=\"true\"\r\n\r\n");
+    EXPECT_NE(Run({"export", "HKCU\\Software\\Tessmark", exported}).exitCode, 0)
+        << "an existing file needs /y";
+
+    RegistrySandbox fresh;
+    Outcome importRun = Run({"import", exported});
+    ASSERT_EQ(importRun.exitCode, 0) << importRun.err;
+    EXPECT_EQ(ReadFile(fresh.HivePath("HKEY_CURRENT_USER")),
+              "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software]\r\n\r\n" +
+                  ReadFile(exported).substr(12));
+}
+
+TEST_F(BrisvaneReg, ImportsAWindowsExportWithDeletions) {
+    ASSERT_EQ(Run({"add", "HKCU\\Old", "/v", "x", "/d", "1"}).exitCode, 0);
+    ASSERT_EQ(Run({"add", "HKLM\\SOFTWARE\\App", "/v", "gone", "/d", "1"}).exitCode, 0);
+    std::string text =
+        "Windows Registry Editor Version 5.00\r\n\r\n[-HKEY_CURRENT_USER\\Old]\r\n\r\n"
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\App]\r\n\"gone\"=-\r\n"
+        "\"Env\"=hex(2):25,00,41,00,25,00,00,00\r\n";
+    std::string unicode = "\xFF\xFE";
+    for (char c : text) {
+        unicode += c;
+        unicode += '\0';
+    }
+    std::string file = m_scratch / "windows.reg";
+    WriteFile(file, unicode);
+    Outcome importRun = Run({"import", file});
+    ASSERT_EQ(importRun.exitCode, 0) << importRun.err;
+    EXPECT_EQ(ReadFile(Hive("HKEY_CURRENT_USER")), "REGEDIT4\r\n\r\n");
+    EXPECT_EQ(ReadFile(Hive("HKEY_LOCAL_MACHINE")),
+              "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE]\r\n\r\n"
+              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\App]\r\n\"Env\"=hex(2):25,41,25,00\r\n\r\n");
+}
+
+TEST_F(BrisvaneReg, RefusesBadInputWithAMessage) {
+    struct Case {
+        std::vector<std::string> args;
+        const char* message;
+    };
+    std::string broken = m_scratch / "broken.reg";
+    WriteFile(broken, "REGEDIT4\r\n[HKEY_CURRENT_USER\\A]\r\n\"a\"=\"1\"\r\n\"b\"=wrong\r\n");
+    std::string foreign = m_scratch / "foreign.reg";
+    WriteFile(foreign, "REGEDIT4\r\n[HKEY_CURRENT_USER\\A]\r\n[HKEY_CLASSES_ROOT\\.txt]\r\n");
+    const std::vector<Case> cases = {
+        {{}, "no command"},
+        {{"frobnicate", "HKCU\\A"}, "unknown command"},
+        {{"query", "HKCR\\A"}, "HKCR\\A"},
+        {{"query"}, "exactly one key"},
+        {{"add", "HKCU\\A", "/v"}, "/v needs a value"},
+        {{"add", "HKCU\\A", "/v", "n", "/t", "REG_BINARY"}, "REG_BINARY"},
+        {{"add", "HKCU\\A", "/v", "n", "/t", "REG_DWORD", "/d", "0x100000000"}, "REG_DWORD"},
+        {{"add", "HKCU\\A", "/v", "n", "/ve"}, "only one of"},
+        {{"add", "HKCU\\A\\\\B"}, "empty key name"},
+        {{"delete", "HKLM", "/f"}, "root key"},
+        {{"import", broken}, "line 4"},
+        {{"import", foreign}, "line 3"},
+        {{"import", m_scratch / "missing.reg"}, "Cannot read"},
+    };
+    for (const Case& c : cases) {
+        Outcome outcome = Run(c.args);
+        EXPECT_NE(outcome.exitCode, 0) << c.message;
+        EXPECT_NE(outcome.err.find(c.message), std::string::npos) << outcome.err;
+    }
+    EXPECT_FALSE(Exists(Hive("HKEY_CURRENT_USER"))) << "nothing was imported or added";
+}
+
+TEST_F(BrisvaneReg, LeavesADamagedHiveAsItIs) {
+    MakeFolder(m_sandbox.ConfigHome() + "/brisvane");
+    const std::string damaged = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\A]\r\n\"a\"=dword:xyz\r\n";
+    WriteFile(Hive("HKEY_CURRENT_USER"), damaged);
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"query", "HKCU\\A"},
+          std::vector<std::string>{"add", "HKCU\\A", "/v", "b", "/d", "1", "/f"}}) {
+        Outcome outcome = Run(args);
+        EXPECT_NE(outcome.exitCode, 0);
+        EXPECT_NE(outcome.err.find(Hive("HKEY_CURRENT_USER") + " is damaged at line 4"),
+                  std::string::npos)
+            << outcome.err;
+    }
+    EXPECT_EQ(ReadFile(Hive("HKEY_CURRENT_USER")), damaged);
+}
+
+} // namespace
