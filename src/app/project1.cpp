@@ -8,6 +8,8 @@
 #include "ui/application.h"
 #include "ui/guard.h"
 
+#include <QGuiApplication>
+
 void CreateWindows() {
     Application.SetTitle("Brisvane");
     Application.SetIcon(ProgramIcon());
@@ -20,6 +22,8 @@ void CreateWindows() {
 int Project1(int& argc, char** argv) {
     ui::Guard([&] {
         Application.Initialize(argc, argv);
+        // Lets the desktop match the windows with the installed launcher and its icon.
+        QGuiApplication::setDesktopFileName("brisvane");
         CreateWindows();
         Application.Run();
     });
