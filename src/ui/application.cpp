@@ -42,6 +42,13 @@ void TApplication::Adopt(TForm* form, std::function<void()> forget) {
         m_mainForm = form;
 }
 
+std::vector<TForm*> TApplication::Forms() const {
+    std::vector<TForm*> forms;
+    for (const OwnedForm& owned : m_forms)
+        forms.push_back(owned.form);
+    return forms;
+}
+
 void TApplication::RunCreateHandler(TForm* form) {
     ui::Guard([form] { form->FormCreate(); });
 }

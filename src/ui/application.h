@@ -45,6 +45,8 @@ public:
         RunCreateHandler(form);
     }
     TForm* MainForm() const { return m_mainForm; }
+    // Every window created so far, in the order of creation.
+    std::vector<TForm*> Forms() const;
 
     // Shows the main window and runs the message loop until terminate is requested. Returns
     // the exit code that PostQuitMessage gave.

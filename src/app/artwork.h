@@ -1,0 +1,10 @@
+// The program's own artwork, built into the program: the window icon and the picture that
+// both wizard pages show.
+#pragma once
+
+#include <QIcon>
+#include <QPixmap>
+
+QIcon ProgramIcon();
+// 121 by 233 pixels.
+QPixmap PagePicture();

@@ -1,0 +1,5 @@
+#include "app/project1.h"
+
+int main(int argc, char** argv) {
+    return Project1(argc, argv);
+}

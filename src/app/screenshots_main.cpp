@@ -1,0 +1,39 @@
+// Writes pictures of the main page and the finish page as the program draws them, for the
+// README. Not part of the program; scripts/screenshots.sh runs it with a registry of its own.
+#include "app/project1.h"
+#include "app/unit1.h"
+#include "app/unit4.h"
+#include "ui/application.h"
+
+#include <QPixmap>
+#include <QString>
+#include <cstdio>
+
+namespace {
+
+bool Save(TForm* form, const QString& path) {
+    form->Show();
+    Application.ProcessMessages();
+    if (!form->grab().save(path, "PNG")) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    std::printf("wrote %s\n", qPrintable(path));
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s OUTPUT-FOLDER\n", argv[0]);
+        return 2;
+    }
+    const QString folder = QString::fromLocal8Bit(argv[1]);
+    Application.Initialize(argc, argv);
+    CreateWindows();
+    const bool saved =
+        Save(Form1, folder + "/main-page.png") && Save(Form4, folder + "/finish-page.png");
+    Application.Finalize();
+    return saved ? 0 : 1;
+}

@@ -1,0 +1,29 @@
+// The main page: the wizard's first page and the program's main window.
+#pragma once
+
+#include "ui/controls.h"
+#include "ui/form.h"
+
+class TForm1 : public TForm {
+public:
+    TForm1();
+
+    void FormCreate() override;
+
+    void Button1Click();
+    void Button2Click();
+    void Button3Click();
+    void Button5Click();
+    void Button6Click();
+
+    TImage* Image1;
+    TButton* Button6;
+    TGroupBox* GroupBox1;
+    TButton* Button1;
+    TButton* Button3;
+    TButton* Button4;
+    TButton* Button5;
+    TButton* Button2;
+};
+
+extern TForm1* Form1;

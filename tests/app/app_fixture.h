@@ -1,0 +1,32 @@
+// A fresh program for each test: its own registry hives, the application object initialised,
+// the four windows created by start-up; they are destroyed again afterwards.
+#pragma once
+
+#include "platform/win32.h"
+#include "support/temp_folder.h"
+
+#include <functional>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+namespace app_test {
+
+void SetText(HKEY root, const std::string& key, const std::string& name, const std::string& value);
+void SetNumber(HKEY root, const std::string& key, const std::string& name, DWORD value);
+
+// Runs the message loop; each step runs as the loop's next message, after the one before.
+// Returns the loop's exit code. A test that does not end the loop fails after a time-out.
+int RunLoopWith(std::vector<std::function<void()>> steps);
+
+class ProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    // Start-up's window creation; SetUp does not call it, so a test can prepare the registry.
+    void StartUp();
+
+    testing_support::RegistrySandbox m_sandbox;
+};
+
+} // namespace app_test

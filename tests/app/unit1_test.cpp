@@ -1,0 +1,132 @@
+#include "app/unit1.h"
+#include "app_fixture.h"
+#include "paths/unit2.h"
+#include "settings/registry_layout.h"
+#include "ui/application.h"
+#include "ui/message_box.h"
+#include "ui/post_quit_message.h"
+#include "ui/win_help.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+using app_test::RunLoopWith;
+
+class MainPageTest : public app_test::ProgramTest {
+protected:
+    void SetUp() override {
+        ProgramTest::SetUp();
+        StartUp();
+    }
+};
+
+TEST_F(MainPageTest, HasItsButtonRowWithMnemonicsAndNextAsTheBoldDefaultButton) {
+    EXPECT_EQ(Form1->Button1->text(), "&Help");
+    EXPECT_EQ(Form1->Button3->text(), "&Close");
+    EXPECT_EQ(Form1->Button4->text(), "< &Back");
+    EXPECT_EQ(Form1->Button5->text(), "&Next >");
+    EXPECT_EQ(Form1->Button2->text(), "&About");
+    EXPECT_EQ(Form1->Button6->text(), "&Settings");
+    EXPECT_EQ(Form1->Button5->geometry(), QRect(264, 264, 65, 25));
+    EXPECT_EQ(Form1->Image1->geometry(), QRect(8, 8, 121, 233));
+    EXPECT_EQ(Form1->Image1->pixmap().size(), QSize(121, 233));
+    EXPECT_EQ(Form1->DefaultButton(), Form1->Button5);
+    EXPECT_TRUE(Form1->Button5->font().bold());
+}
+
+TEST_F(MainPageTest, TheFirstShowFocusesHelp) {
+    Form1->Show();
+    EXPECT_EQ(Form1->focusWidget(), Form1->Button1);
+}
+
+TEST_F(MainPageTest, EnterOnAFocusedCheckBoxPressesNextAndOnAFocusedButtonThatButton) {
+    auto* option = new TCheckBox(Form1, "Option", 152, 96, 233, 17);
+    option->show();
+    Form1->Show();
+    QSignalSpy next(Form1->Button5, &QPushButton::clicked);
+    option->setFocus();
+    QTest::keyClick(option, Qt::Key_Return);
+    EXPECT_EQ(next.count(), 1);
+    EXPECT_FALSE(option->Checked());
+
+    Form1->Button6->setFocus();
+    QTest::keyClick(Form1->Button6, Qt::Key_Return);
+    EXPECT_EQ(next.count(), 1);
+    EXPECT_TRUE(Form2->Visible());
+}
+
+TEST_F(MainPageTest, BackStaysDisabledAndDoesNothing) {
+    Form1->Show();
+    QSignalSpy back(Form1->Button4, &QPushButton::clicked);
+    QTest::mouseClick(Form1->Button4, Qt::LeftButton);
+    QTest::keyClick(Form1, Qt::Key_B, Qt::AltModifier);
+    QTest::qWait(50);
+    EXPECT_EQ(back.count(), 0);
+    EXPECT_FALSE(Form1->Button4->isEnabled());
+}
+
+TEST_F(MainPageTest, SettingsShowsTheDialogBesideTheUsablePageAndAgainOnlyRaisesIt) {
+    Form1->Show();
+    Form1->Button6->click();
+    EXPECT_TRUE(Form2->Visible());
+    const QPoint placed = Form2->pos();
+    Form2->move(placed + QPoint(5, 5));
+    Form1->Button6->click();
+    EXPECT_TRUE(Form2->Visible());
+    EXPECT_EQ(Form2->pos(), placed + QPoint(5, 5));
+    EXPECT_TRUE(Form1->isEnabled());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+TEST_F(MainPageTest, CloseReleasesTheHelpViewerAndThenEndsTheLoopWithExitCodeZero) {
+    app_test::SetText(HKEY_LOCAL_MACHINE, layout::kAppPathsKey, layout::kInstallFolderValue,
+                      "C:\\Tools\\Cleaner");
+    ui::WinHelpRecorder help;
+    bool terminatedDuringHelp = true;
+    help.WhileOpen(
+        [&](const ui::WinHelpCall&) { terminatedDuringHelp = Application.Terminated(); });
+
+    EXPECT_EQ(RunLoopWith({[] { QTest::mouseClick(Form1->Button3, Qt::LeftButton); }}), 0);
+    ASSERT_EQ(help.Count(), 1u);
+    EXPECT_EQ(help.Last().owner, Application.Handle());
+    EXPECT_EQ(help.Last().helpFile, "C:\\Tools\\Cleaner\\brisvan.hlp");
+    EXPECT_EQ(help.Last().command, HELP_QUIT);
+    EXPECT_EQ(help.Last().data, 0u);
+    EXPECT_FALSE(terminatedDuringHelp);
+}
+
+TEST_F(MainPageTest, CloseWithoutAnAppPathsEntryStillQuitsTheViewerAndEnds) {
+    ui::WinHelpRecorder help;
+    EXPECT_EQ(RunLoopWith({[] { Form1->Button3->click(); }}), 0);
+    ASSERT_EQ(help.Count(), 1u);
+    EXPECT_EQ(help.Last().helpFile, "\\brisvan.hlp");
+}
+
+TEST_F(MainPageTest, ClosingFromTheTitleBarEndsTheProgramWithoutCallingTheHelpViewer) {
+    ui::WinHelpRecorder help;
+    EXPECT_EQ(RunLoopWith({[] { Form1->close(); }}), 0);
+    EXPECT_EQ(help.Count(), 0u);
+}
+
+TEST_F(MainPageTest, AnErrorInCloseIsReportedOnceWithAFullStopAndTheProgramKeepsRunning) {
+    app_test::SetNumber(HKEY_LOCAL_MACHINE, layout::kAppPathsKey, layout::kInstallFolderValue, 1);
+    ui::WinHelpRecorder help;
+    ui::MessageBoxRecorder boxes;
+    bool runningAfterwards = false;
+    EXPECT_EQ(RunLoopWith({[] { QTest::mouseClick(Form1->Button3, Qt::LeftButton); },
+                           [&] {
+                               runningAfterwards = !Application.Terminated() && Form1->Visible();
+                               Application.Terminate();
+                           }}),
+              0);
+    EXPECT_TRUE(runningAfterwards);
+    EXPECT_EQ(help.Count(), 0u);
+    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_EQ(boxes.Last().text, "Invalid data type for 'Path'.");
+    EXPECT_EQ(boxes.Last().caption, "Brisvane");
+    EXPECT_EQ(boxes.Last().type, MB_OK | MB_ICONERROR);
+}
+
+} // namespace
