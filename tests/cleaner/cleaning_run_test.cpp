@@ -4,12 +4,11 @@
 #include "recording_host.h"
 #include "settings/registry.h"
 #include "settings/registry_layout.h"
+#include "support/environment.h"
 #include "support/temp_folder.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <optional>
 #include <sys/stat.h>
 
 namespace fs = std::filesystem;
@@ -42,25 +41,6 @@ const std::vector<std::string> kRunWithNetscapeSkipped = {"hourglass",
                                                           "arrow",
                                                           "close progress",
                                                           "finish page"};
-
-// Points HOME elsewhere for the life of the object.
-class ScopedHome {
-public:
-    explicit ScopedHome(const std::string& home) {
-        if (const char* old = std::getenv("HOME"))
-            m_old = old;
-        setenv("HOME", home.c_str(), 1);
-    }
-    ~ScopedHome() {
-        if (m_old)
-            setenv("HOME", m_old->c_str(), 1);
-        else
-            unsetenv("HOME");
-    }
-
-private:
-    std::optional<std::string> m_old;
-};
 
 class CleaningRunTest : public ::testing::Test {
 protected:
