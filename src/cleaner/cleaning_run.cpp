@@ -32,15 +32,6 @@ std::string ReadInstallFolder() {
     return folder;
 }
 
-// Parking moves folders into the install folder; without one that exists, they stay put
-// rather than land wherever an empty or stale path happens to point.
-bool IsExistingFolder(const std::string& path) {
-    if (path.empty())
-        return false;
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
 void CleanIeCookies(CleaningRunHost& host, TRegistry& paths) {
     if (!host.IsTicked(CleaningOption::Cookies))
         return;
@@ -60,8 +51,8 @@ void CleanIeHistory(CleaningRunHost& host, TRegistry& paths, const std::string& 
         return;
     DropDesktopIni();
     PurgeFiles();
-    if (IsExistingFolder(installFolder))
-        ParkSubfolders(folder, installFolder);
+    // Without an existing install folder the subfolders stay where they are.
+    ParkSubfolders(folder, installFolder);
 }
 
 void CleanIeCache(CleaningRunHost& host, TRegistry& paths) {

@@ -275,6 +275,24 @@ TEST_F(CleaningRunTest, UnusablePaths_NeverMakeTheRunWorkInTheCurrentFolder) {
     }
 }
 
+TEST_F(CleaningRunTest, HistoryWithoutInstallFolder_KeepsItsSubfoldersInPlace) {
+    AddBrowserFolders();
+    m_host.ticked = {CleaningOption::History};
+    for (const std::string& install : {std::string(), Dir("missing")}) {
+        SCOPED_TRACE("install folder \"" + install + "\"");
+        TRegistry appPaths;
+        appPaths.SetRoot(HKEY_LOCAL_MACHINE);
+        ASSERT_TRUE(appPaths.OpenSubkey(layout::kAppPathsKey, true));
+        appPaths.WriteText(layout::kInstallFolderValue, install);
+        WriteFile(Dir("ie-history/index.dat"), "data");
+
+        RunCleaning(m_host);
+
+        EXPECT_EQ(Tree(Dir("ie-history")),
+                  (std::set<std::string>{"day1/", "day1/entry.dat", "day2/", "day2/entry.dat"}));
+    }
+}
+
 TEST_F(CleaningRunTest, NonStringFavoritesPath_EndsTheRunEvenWhenUnticked) {
     SetAllPaths("");
     SetNonString(layout::kIeFavoritesPath);

@@ -1,11 +1,14 @@
 #include "cleaner/file_errors.h"
 #include "cleaner/prefs_filter.h"
 #include "cleaner_test_helpers.h"
+#include "platform/posix/whole_file_seam.h"
 #include "support/temp_folder.h"
 
+#include <cerrno>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace testing_support;
 using namespace std::string_literals;
@@ -34,6 +37,17 @@ TEST(FilterUrlLines, KeepsZeroAndHighBytesLikeAnyOther) {
     EXPECT_EQ(FilterUrlLines("a\0url\nb\0c\n\xe9t\xe9"s), "b\0c\r\n\xe9t\xe9\r\n"s);
 }
 
+// Writes a few bytes, then reports the disk full.
+ssize_t WriterThatRunsOutOfSpace(int fd, const void* data, size_t size) {
+    static bool wrote = false;
+    if (!wrote && size > 3) {
+        wrote = true;
+        return write(fd, data, 3);
+    }
+    errno = ENOSPC;
+    return -1;
+}
+
 class FilterPrefsTest : public ::testing::Test {
 protected:
     RegistrySandbox m_sandbox; // restores the current folder
@@ -42,6 +56,7 @@ protected:
     const std::string m_old = "keep\r\nnet.url = 1\r\n";
 
     void SetUp() override { std::filesystem::current_path(m_folder.Path()); }
+    void TearDown() override { brisvane::platform::posix::SetWholeFileWriter(nullptr); }
 };
 
 TEST_F(FilterPrefsTest, RewritesThePrefsOfTheCurrentFolderWhateverTheCaseOfItsName) {
@@ -70,6 +85,14 @@ TEST_F(FilterPrefsTest, FolderWithoutRoomForTheNewFileKeepsTheOldBytes) {
     chmod(m_folder.Path().c_str(), 0555);
     EXPECT_EQ(MessageOf<EFCreateError>(FilterPrefs), "Cannot create file PREFS.JS");
     EXPECT_EQ(ReadFile(m_prefs), m_old);
+}
+
+TEST_F(FilterPrefsTest, WriteThatFailsPartWayKeepsTheOldBytes) {
+    WriteFile(m_prefs, m_old);
+    brisvane::platform::posix::SetWholeFileWriter(WriterThatRunsOutOfSpace);
+    EXPECT_EQ(MessageOf<EFCreateError>(FilterPrefs), "Cannot create file PREFS.JS");
+    EXPECT_EQ(ReadFile(m_prefs), m_old);
+    EXPECT_EQ(Tree(m_folder.Path()), (std::set<std::string>{"PREFS.JS"}));
 }
 
 } // namespace
