@@ -96,10 +96,7 @@ bool ResolveExisting(LPCSTR name, ResolvedPath& resolved, struct stat& st) {
         t_lastError = LookupError(resolved);
         return false;
     }
-    if (lstat(resolved.path.c_str(), &st) != 0) {
-        t_lastError = ErrorFromErrno(errno);
-        return false;
-    }
+    st = resolved.status;
     return true;
 }
 

@@ -101,7 +101,7 @@ ResolvedPath ResolvePath(std::string_view name) {
     result.lastPart = slash == std::string::npos ? path : path.substr(slash + 1);
 
     // The common case: every part has exactly the case on disk.
-    struct stat st;
+    struct stat& st = result.status;
     if (lstat(path.c_str(), &st) == 0) {
         result.lookup = Lookup::Found;
         result.path = std::move(path);
@@ -137,6 +137,11 @@ ResolvedPath ResolvePath(std::string_view name) {
             }
         }
         result.error = error;
+        return result;
+    }
+    // The last part may have matched by another spelling, not yet looked at.
+    if (lstat(resolved.c_str(), &st) != 0) {
+        result.error = errno;
         return result;
     }
     result.lookup = Lookup::Found;

@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 
 namespace brisvane::platform::posix {
 
@@ -22,9 +23,10 @@ enum class Lookup {
 
 struct ResolvedPath {
     Lookup lookup = Lookup::FolderMissing;
-    std::string path;     // the Linux path, relative names still relative to the current folder
-    std::string lastPart; // the last part of the name as given ("" for "/")
-    int error = 0;        // errno of the failed step when not Found
+    std::string path;      // the Linux path, relative names still relative to the current folder
+    std::string lastPart;  // the last part of the name as given ("" for "/")
+    int error = 0;         // errno of the failed step when not Found
+    struct stat status {}; // lstat of the entry when Found
 };
 
 // An empty name resolves to FolderMissing. Trailing separators are ignored.
