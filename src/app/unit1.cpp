@@ -52,6 +52,8 @@ TForm1::TForm1() : TForm("Brisvane v1.01", 467, 325, biSystemMenu | biMinimize) 
     Button5 = new TButton(this, "&Next >", 264, 264, 65, 25);
     Label3 =
         new TLabel(this, "Click \"Help\" at any time for more information.", 144, 232, 210, 13);
+    // Sized to its text: the stand-in for the window font runs a little wider than the original.
+    Label3->adjustSize();
     Button2 = new TButton(this, "&About", 384, 264, 65, 25);
 
     // There is no page before this one.
