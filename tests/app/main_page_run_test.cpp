@@ -135,3 +135,23 @@ TEST_F(MainPageRunTest, ANonStringFavoritesPathEndsTheRunWhereANonStringCookiePa
 }
 
 } // namespace
+
+namespace {
+
+class ProgressWindowTest : public app_test::ProgramTest {};
+
+TEST_F(ProgressWindowTest, ShowsItsIconTextAndAnEmptyBar) {
+    StartUp();
+    EXPECT_EQ(Form3->Label1->text(),
+              "Brisvane is analyzing and removing selected Internet debris.  Please wait...");
+    EXPECT_EQ(Form3->Label1->geometry(), QRect(48, 16, 363, 13));
+    EXPECT_EQ(Form3->Image1->geometry(), QRect(8, 8, 33, 33));
+    EXPECT_EQ(Form3->Image1->pixmap().size(), QSize(32, 32));
+    EXPECT_EQ(Form3->ProgressBar1->geometry(), QRect(8, 48, 409, 25));
+    EXPECT_EQ(Form3->ProgressBar1->minimum(), 0);
+    EXPECT_EQ(Form3->ProgressBar1->maximum(), 100);
+    EXPECT_EQ(Form3->ProgressBar1->Step(), 10);
+    EXPECT_EQ(Form3->ProgressBar1->Position(), 0);
+}
+
+} // namespace
