@@ -17,7 +17,8 @@ namespace {
 constexpr const char* kMissingEntryText =
     "Brisvane's registry entry is missing or has been altered.  Please re-install the program.";
 constexpr const char* kWebSite = "www.tessmark.example";
-constexpr const char* kUpgradeAddress = "http://www.tessmark.example/cgi-bin/brisvane/upgrade.cgi?102";
+constexpr const char* kUpgradeAddress =
+    "http://www.tessmark.example/cgi-bin/brisvane/upgrade.cgi?102";
 
 std::string UpgradeNotice() {
     return std::string("Brisvane will now attempt to launch your default web browser and will "

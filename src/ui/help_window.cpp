@@ -66,8 +66,8 @@ bool HelpWindow::Load(const std::string& helpFile) {
     if (!file.open(QIODevice::ReadOnly)) {
         m_loadedFile.clear();
         m_browser->setHtml("<h2>Help is not available</h2><p>The help file <b>" +
-                           Escaped(helpFile) + "</b> cannot be opened: " +
-                           file.errorString().toHtmlEscaped() +
+                           Escaped(helpFile) +
+                           "</b> cannot be opened: " + file.errorString().toHtmlEscaped() +
                            ".</p><p>Re-installing Brisvane puts it back.</p>");
         return false;
     }
