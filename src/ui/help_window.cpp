@@ -88,8 +88,9 @@ void HelpWindow::ShowContext(HWND owner, const std::string& helpFile, ULONG_PTR 
     HelpWindow* window = Open(owner, helpFile);
     const QString anchor = QString("context-%1").arg(context);
     window->m_browser->moveCursor(QTextCursor::Start);
-    if (HasAnchor(*window->m_browser->document(), anchor))
-        window->m_browser->scrollToAnchor(anchor);
+    if (!HasAnchor(*window->m_browser->document(), anchor))
+        return;
+    window->m_browser->scrollToAnchor(anchor);
 }
 
 void HelpWindow::Quit() {

@@ -1,6 +1,6 @@
 // The program's own help viewer, behind WinHelpA where no system help viewer exists: one
 // window that shows the help file as HTML. A topic carries its context number as an anchor
-// named "context-N" (for example <a name="context-1"></a> before its heading).
+// named "context-N" inside its heading: <h2><a name="context-1"></a>Title</h2>.
 #pragma once
 
 #include "platform/win32.h"
