@@ -4,6 +4,8 @@
 #include "app/unit1.h"
 #include "app/unit4.h"
 #include "ui/application.h"
+#include "ui/help_window.h"
+#include "ui/win_help.h"
 
 #include <QPixmap>
 #include <QString>
@@ -11,15 +13,24 @@
 
 namespace {
 
-bool Save(TForm* form, const QString& path) {
-    form->Show();
+bool Save(QWidget* window, const QString& path) {
     Application.ProcessMessages();
-    if (!form->grab().save(path, "PNG")) {
+    if (!window->grab().save(path, "PNG")) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
         return false;
     }
     std::printf("wrote %s\n", qPrintable(path));
     return true;
+}
+
+bool Save(TForm* form, const QString& path) {
+    form->Show();
+    return Save(static_cast<QWidget*>(form), path);
+}
+
+bool SaveHelpWindow(const QString& path) {
+    WinHelpA(Application.Handle(), BRISVANE_HELP_FILE, HELP_FINDER, 0);
+    return ui::HelpWindow::Current() && Save(ui::HelpWindow::Current(), path);
 }
 
 } // namespace
@@ -32,8 +43,9 @@ int main(int argc, char** argv) {
     const QString folder = QString::fromLocal8Bit(argv[1]);
     Application.Initialize(argc, argv);
     CreateWindows();
-    const bool saved =
-        Save(Form1, folder + "/main-page.png") && Save(Form4, folder + "/finish-page.png");
+    const bool saved = Save(Form1, folder + "/main-page.png") &&
+                       Save(Form4, folder + "/finish-page.png") &&
+                       SaveHelpWindow(folder + "/help-window.png");
     Application.Finalize();
     return saved ? 0 : 1;
 }

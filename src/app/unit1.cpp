@@ -1,7 +1,9 @@
 #include "app/unit1.h"
 
+#include "app/about_message.h"
 #include "app/artwork.h"
 #include "app/close_program.h"
+#include "app/help_buttons.h"
 #include "paths/unit2.h"
 
 TForm1* Form1 = nullptr;
@@ -32,9 +34,13 @@ TForm1::TForm1() : TForm("Brisvane v1.01", 467, 325, biSystemMenu | biMinimize) 
 
 void TForm1::FormCreate() {}
 
-void TForm1::Button1Click() {}
+void TForm1::Button1Click() {
+    ShowHelpContents();
+}
 
-void TForm1::Button2Click() {}
+void TForm1::Button2Click() {
+    ShowAboutMessage();
+}
 
 void TForm1::Button3Click() {
     CloseProgram();
