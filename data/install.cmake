@@ -1,6 +1,6 @@
 # Runs at install time, after the files are in place: writes the desktop launcher with the
 # install folder in it, links the program into bin/, and registers the App Paths entry in the
-# installing user's HKEY_LOCAL_MACHINE hive. Expects BRISVANE_REG (the built brisvane-reg) and
+# installing user's HKEY_LOCAL_MACHINE hive and the log-on autostart entry. Expects BRISVANE_REG (the built brisvane-reg) and
 # BRISVANE_DATA (the source data folder).
 set(prefix "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}")
 set(INSTALL_FOLDER "${CMAKE_INSTALL_PREFIX}/lib/brisvane")
@@ -24,4 +24,16 @@ if("$ENV{DESTDIR}" STREQUAL "")
         message(FATAL_ERROR "brisvane-reg could not register the App Paths entry")
     endif()
     message(STATUS "Registered: ${entry} -> ${INSTALL_FOLDER}")
+
+    # The session starts what the Run key names, as Windows does at log-on; the start-with-
+    # Windows option of the finish page only writes that key. Installed here rather than at the
+    # program's first start so that the program never writes the desktop's own settings.
+    if(NOT "$ENV{XDG_CONFIG_HOME}" STREQUAL "")
+        set(autostart "$ENV{XDG_CONFIG_HOME}/autostart")
+    else()
+        set(autostart "$ENV{HOME}/.config/autostart")
+    endif()
+    configure_file("${BRISVANE_DATA}/brisvane-logon.desktop.in"
+        "${autostart}/brisvane-logon.desktop" @ONLY)
+    message(STATUS "Installing: ${autostart}/brisvane-logon.desktop")
 endif()

@@ -1,5 +1,6 @@
 #include "reg_commands.h"
 
+#include "logon_runner.h"
 #include "platform/posix/hive_file.h"
 #include "platform/posix/registry_hive.h"
 #include "platform/win32.h"
@@ -495,7 +496,8 @@ void PrintUsage(std::ostream& out) {
            "[/d DATA] [/f]\n"
            "  brisvane-reg delete KEY [/v NAME | /ve] [/f]\n"
            "  brisvane-reg import FILE.reg\n"
-           "  brisvane-reg export KEY FILE.reg [/y]\n\n"
+           "  brisvane-reg export KEY FILE.reg [/y]\n"
+           "  brisvane-reg run-at-logon   (starts the programs of HKLM\\...\\Run)\n\n"
            "KEY is HKEY_CURRENT_USER\\..., HKCU\\..., HKEY_LOCAL_MACHINE\\... or HKLM\\....\n"
            "/ve names the key's default value; /f and /y answer yes to every question.\n";
 }
@@ -522,6 +524,8 @@ int Run(const Arguments& args, Streams& io) {
             return Import(args, io);
         if (hive::NamesEqual(command, "export"))
             return Export(args, io);
+        if (hive::NamesEqual(command, "run-at-logon"))
+            return RunAtLogon(args, io);
         throw UsageError("unknown command '" + command + "'");
     } catch (const UsageError& error) {
         io.err << "ERROR: Invalid syntax: " << error.what() << ".\n"

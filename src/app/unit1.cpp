@@ -1,7 +1,9 @@
 #include "app/unit1.h"
 
+#include "app/about_message.h"
 #include "app/artwork.h"
 #include "app/close_program.h"
+#include "app/help_buttons.h"
 #include "app/main_page_run_host.h"
 #include "cleaner/cleaning_run.h"
 #include "cleaner/folder_purge.h"
@@ -133,9 +135,13 @@ void TForm1::CheckBox5Click() {
     StoreFlag(layout::kUrlRegistryFlag, CheckBox5->Checked());
 }
 
-void TForm1::Button1Click() {}
+void TForm1::Button1Click() {
+    ShowHelpContents();
+}
 
-void TForm1::Button2Click() {}
+void TForm1::Button2Click() {
+    ShowAboutMessage();
+}
 
 void TForm1::Button3Click() {
     CloseProgram();

@@ -15,8 +15,11 @@ public:
     void Button3Click();
     void Button4Click();
     void Button6Click();
+    void CheckBox1Click();
 
     TImage* Image1;
+    TLabel* Label1;
+    TCheckBox* CheckBox1;
     TButton* Button6;
     TGroupBox* GroupBox1;
     TButton* Button1;

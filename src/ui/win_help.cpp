@@ -1,9 +1,13 @@
 #include "ui/win_help.h"
 
+#include "ui/help_window.h"
+
 namespace ui {
 
 Seam<WinHelpCall, BOOL>& WinHelpSeam() {
-    static Seam<WinHelpCall, BOOL> seam([](const WinHelpCall&) -> BOOL { return TRUE; });
+    static Seam<WinHelpCall, BOOL> seam([](const WinHelpCall& call) {
+        return ShowHelp(call.owner, call.helpFile, call.command, call.data);
+    });
     return seam;
 }
 

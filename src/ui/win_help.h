@@ -1,5 +1,5 @@
-// WinHelpA: the help viewer. Its window comes with the help task; until then the call is
-// only recorded by a stand-in and does nothing visible.
+// WinHelpA: the help viewer. The program's own help window (help_window.h) answers it; a test
+// can record the calls instead.
 #pragma once
 
 #include "platform/win32.h"

@@ -1,17 +1,79 @@
 #include "app/unit1.h"
 #include "app/unit4.h"
 #include "app_fixture.h"
+#include "settings/registry.h"
 #include "settings/registry_layout.h"
 #include "ui/application.h"
+#include "ui/message_box.h"
 #include "ui/post_quit_message.h"
+#include "ui/shell_execute.h"
 #include "ui/win_help.h"
 
 #include <QSignalSpy>
 #include <QTest>
+#include <sys/stat.h>
 
 namespace {
 
 using app_test::RunLoopWith;
+using app_test::SetText;
+
+constexpr const char* kMissingEntry =
+    "Brisvane's registry entry is missing or has been altered.  Please re-install the program.";
+
+std::string Read(HKEY root, const char* key, const char* name) {
+    TRegistry registry;
+    registry.SetRoot(root);
+    registry.OpenSubkey(key, false);
+    return registry.ReadText(name);
+}
+
+bool HasRunEntry() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, layout::kRunKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    const LONG rc = RegQueryValueExA(key, layout::kRunEntry, nullptr, nullptr, nullptr, nullptr);
+    RegCloseKey(key);
+    return rc == ERROR_SUCCESS;
+}
+
+// Both hive files as they are on disk: equal snapshots mean nothing was written in between.
+std::string Hives(const testing_support::RegistrySandbox& sandbox) {
+    std::string both;
+    for (const char* root : {"HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE"}) {
+        const std::string path = sandbox.HivePath(root);
+        both += (testing_support::Exists(path) ? testing_support::ReadFile(path) : "") + "|";
+    }
+    return both;
+}
+
+// The page as a cleaning run shows it, with the registry prepared first.
+class StartWithWindowsTest : public app_test::ProgramTest {
+protected:
+    void SetUp() override {
+        ProgramTest::SetUp();
+        // The Run key exists on every Windows system; unticking opens it without create.
+        SetText(HKEY_LOCAL_MACHINE, layout::kRunKey, "Other", "/usr/bin/other");
+    }
+    void ShowPage() {
+        StartUp();
+        Form1->Show();
+        Form4->Show();
+    }
+    void SetProgramPath(const std::string& path) {
+        SetText(HKEY_LOCAL_MACHINE, layout::kAppPathsKey, layout::kProgramPathValue, path);
+    }
+    void SetFlag(const char* value) {
+        SetText(HKEY_CURRENT_USER, layout::kSettingsKey, layout::kWindowsStartFlag, value);
+    }
+    std::string Flag() const {
+        return Read(HKEY_CURRENT_USER, layout::kSettingsKey, layout::kWindowsStartFlag);
+    }
+    std::string RunEntry() const {
+        return Read(HKEY_LOCAL_MACHINE, layout::kRunKey, layout::kRunEntry);
+    }
+    void Click() { QTest::mouseClick(Form4->CheckBox1, Qt::LeftButton); }
+};
 
 class FinishPageTest : public app_test::ProgramTest {
 protected:
@@ -25,6 +87,13 @@ protected:
 
 TEST_F(FinishPageTest, IsFirstShownExactlyOverTheMainPage) {
     EXPECT_EQ(Form4->pos(), Form1->pos());
+    EXPECT_EQ(Form4->Label1->text(),
+              "Your system has now been cleared of all selected Internet debris, eliminating "
+              "Internet privacy concerns and freeing additional hard drive space.");
+    EXPECT_TRUE(Form4->Label1->wordWrap());
+    EXPECT_EQ(Form4->CheckBox1->text(), "Load Brisvane when Windows starts");
+    EXPECT_EQ(Form4->CheckBox1->geometry(), QRect(144, 72, 297, 17));
+    EXPECT_EQ(Form4->focusWidget(), Form4->CheckBox1);
     EXPECT_EQ(Form4->Button6->text(), "Check for &Upgrades");
     EXPECT_EQ(Form4->Button6->geometry(), QRect(328, 216, 121, 25));
     EXPECT_EQ(Form4->Image1->pixmap().size(), QSize(121, 233));
@@ -74,6 +143,152 @@ TEST_F(FinishPageTest, CloseEndsTheProgramAfterReleasingTheHelpViewer) {
     ASSERT_EQ(help.Count(), 1u);
     EXPECT_EQ(help.Last().helpFile, "/opt/brisvane\\brisvan.hlp");
     EXPECT_EQ(help.Last().command, HELP_QUIT);
+}
+
+TEST_F(StartWithWindowsTest, ShowingThePageWritesOnlyWhenTheFlagDiffersFromTheBox) {
+    SetProgramPath("C:\\Tools\\brisvan.exe");
+    const std::string before = Hives(m_sandbox);
+    ShowPage();
+    EXPECT_FALSE(Form4->CheckBox1->Checked());
+    EXPECT_EQ(Hives(m_sandbox), before) << "no flag: nothing is written";
+
+    // Another instance ticked the option with an older path: the Run entry is rebuilt from the
+    // App Paths entry as it is now, and showing again with the flag unchanged writes nothing.
+    Form4->Button4Click();
+    SetFlag("true");
+    SetText(HKEY_LOCAL_MACHINE, layout::kRunKey, layout::kRunEntry, "C:\\Old\\brisvan.exe");
+    Form4->Show();
+    EXPECT_TRUE(Form4->CheckBox1->Checked());
+    EXPECT_EQ(RunEntry(), "C:\\Tools\\brisvan.exe");
+    Form4->Button4Click();
+    const std::string shown = Hives(m_sandbox);
+    Form4->Show();
+    EXPECT_TRUE(Form4->CheckBox1->Checked());
+    EXPECT_EQ(Hives(m_sandbox), shown);
+}
+
+TEST_F(StartWithWindowsTest, TickingStoresThePathExactlyAndUntickingRemovesOnlyTheEntry) {
+    SetProgramPath("C:\\Tools\\brisvan.exe");
+    ShowPage();
+    Click();
+    EXPECT_EQ(Flag(), "true");
+    EXPECT_EQ(RunEntry(), "C:\\Tools\\brisvan.exe");
+
+    Click();
+    EXPECT_EQ(Flag(), "false");
+    EXPECT_FALSE(HasRunEntry());
+    EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, layout::kRunKey, "Other"), "/usr/bin/other");
+
+    // The Run entry was removed behind the program's back: unticking changes only the flag.
+    Form4->CheckBox1->SetChecked(true);
+    {
+        TRegistry run;
+        run.SetRoot(HKEY_LOCAL_MACHINE);
+        run.OpenSubkey(layout::kRunKey, false);
+        ASSERT_TRUE(run.RemoveValue(layout::kRunEntry));
+    }
+    const std::string machine = testing_support::ReadFile(m_sandbox.HivePath("HKEY_LOCAL_MACHINE"));
+    ui::MessageBoxRecorder boxes;
+    Click();
+    EXPECT_EQ(Flag(), "false");
+    EXPECT_EQ(testing_support::ReadFile(m_sandbox.HivePath("HKEY_LOCAL_MACHINE")), machine);
+    EXPECT_EQ(boxes.Count(), 0u);
+}
+
+TEST_F(StartWithWindowsTest, TickingWithoutTheProgramsEntryWarnsAndLeavesTheOptionOff) {
+    ShowPage();
+    ui::MessageBoxRecorder boxes;
+    bool tickedWhileOpen = false;
+    boxes.WhileOpen(
+        [&](const ui::MessageBoxCall&) { tickedWhileOpen = Form4->CheckBox1->Checked(); });
+    Click();
+    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_EQ(boxes.Last().owner, nullptr);
+    EXPECT_EQ(boxes.Last().text, kMissingEntry);
+    EXPECT_EQ(boxes.Last().caption, "Brisvane");
+    EXPECT_EQ(boxes.Last().type, UINT(MB_OK | MB_ICONERROR));
+    EXPECT_TRUE(tickedWhileOpen);
+    EXPECT_FALSE(Form4->CheckBox1->Checked());
+    EXPECT_EQ(Flag(), "false");
+    EXPECT_FALSE(HasRunEntry());
+}
+
+TEST_F(StartWithWindowsTest, AStoredFlagWithoutTheProgramsEntryEndsUntickedWhileShowing) {
+    SetFlag("true");
+    SetText(HKEY_LOCAL_MACHINE, layout::kRunKey, layout::kRunEntry, "C:\\Old\\brisvan.exe");
+    ui::MessageBoxRecorder boxes;
+    ShowPage();
+    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_EQ(boxes.Last().text, kMissingEntry);
+    EXPECT_FALSE(Form4->CheckBox1->Checked());
+    EXPECT_EQ(Flag(), "false");
+    EXPECT_FALSE(HasRunEntry());
+}
+
+TEST_F(StartWithWindowsTest, AMissingRunKeyIsReportedAfterTheFlagWasStored) {
+    SetProgramPath("C:\\Tools\\brisvan.exe");
+    {
+        TRegistry machine;
+        machine.SetRoot(HKEY_LOCAL_MACHINE);
+        ASSERT_TRUE(machine.RemoveKey(layout::kRunKey));
+    }
+    ShowPage();
+    ui::MessageBoxRecorder boxes;
+    Click();
+    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_EQ(boxes.Last().text, "Failed to set data for 'Brisvane'.");
+    EXPECT_EQ(boxes.Last().owner, Application.Handle());
+    EXPECT_TRUE(Form4->CheckBox1->Checked());
+    EXPECT_EQ(Flag(), "true");
+    EXPECT_FALSE(HasRunEntry());
+
+    // Unticking in the same state stores "false" and reports nothing.
+    Click();
+    EXPECT_EQ(boxes.Count(), 1u);
+    EXPECT_EQ(Flag(), "false");
+}
+
+TEST_F(StartWithWindowsTest, AReadOnlyMachineHiveKeepsTheOptionOffAndTheHiveUntouched) {
+    // Every key of a read-only hive refuses full access, the App Paths entry included, so the
+    // program cannot learn its own path.
+    SetProgramPath("C:\\Tools\\brisvan.exe");
+    ShowPage();
+    const std::string hive = m_sandbox.HivePath("HKEY_LOCAL_MACHINE");
+    ASSERT_EQ(chmod(hive.c_str(), 0444), 0);
+    const std::string before = testing_support::ReadFile(hive);
+    ui::MessageBoxRecorder boxes;
+    Click();
+    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_EQ(boxes.Last().text, kMissingEntry);
+    EXPECT_FALSE(Form4->CheckBox1->Checked());
+    EXPECT_EQ(Flag(), "false");
+    EXPECT_EQ(testing_support::ReadFile(hive), before);
+}
+
+TEST_F(FinishPageTest, UpgradeCheckShowsTheNoticeBeforeOpeningTheAddress) {
+    ui::MessageBoxRecorder boxes;
+    ui::ShellExecuteRecorder shell;
+    std::size_t openedBeforeOk = 99;
+    boxes.WhileOpen([&](const ui::MessageBoxCall&) { openedBeforeOk = shell.Count(); });
+    QTest::mouseClick(Form4->Button6, Qt::LeftButton);
+
+    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_EQ(openedBeforeOk, 0u);
+    EXPECT_EQ(boxes.Last().owner, nullptr);
+    EXPECT_EQ(boxes.Last().caption, "Brisvane");
+    EXPECT_EQ(boxes.Last().type, UINT(MB_OK | MB_ICONINFORMATION));
+    EXPECT_EQ(boxes.Last().text,
+              "Brisvane will now attempt to launch your default web browser and will point the "
+              "browser to our upgrade retrieval system.  If this fails to work, you can still "
+              "find out whether you have the latest version by visiting "
+              "\"www.tessmark.example.\"\n\nPress \"OK\" to continue...");
+    ASSERT_EQ(shell.Count(), 1u);
+    EXPECT_EQ(shell.Last().owner, nullptr);
+    EXPECT_EQ(shell.Last().verb, "open");
+    EXPECT_EQ(shell.Last().file, "http://www.tessmark.example/cgi-bin/brisvane/upgrade.cgi?102");
+    EXPECT_EQ(shell.Last().parameters, "");
+    EXPECT_EQ(shell.Last().directory, "");
+    EXPECT_EQ(shell.Last().showCommand, SW_SHOW);
 }
 
 } // namespace

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <vector>
 
 extern char** environ;
@@ -217,6 +219,64 @@ TEST_F(BrisvaneReg, LeavesADamagedHiveAsItIs) {
             << outcome.err;
     }
     EXPECT_EQ(ReadFile(Hive("HKEY_CURRENT_USER")), damaged);
+}
+
+constexpr const char* kRunKey = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+// A script that leaves a marker file named after itself when it runs.
+std::string MarkerScript(const std::string& path, const std::string& marker, mode_t mode) {
+    WriteFile(path, "#!/bin/sh\necho started > '" + marker + "'\n");
+    chmod(path.c_str(), mode);
+    return path;
+}
+
+bool AppearsSoon(const std::string& path) {
+    for (int i = 0; i < 100 && !Exists(path); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    return Exists(path);
+}
+
+TEST_F(BrisvaneReg, RunAtLogonStartsOnlyTheExecutableFilesTheRunKeyNames) {
+    const std::string started = m_scratch / "started";
+    const std::string quoted = m_scratch / "quoted";
+    const std::string plain = m_scratch / "plain";
+    MarkerScript(m_scratch / "program.sh", started, 0755);
+    MarkerScript(m_scratch / "with space.sh", quoted, 0700);
+    MarkerScript(m_scratch / "plain.sh", plain, 0644);
+    MakeFolder(m_scratch / "folder.sh");
+    const std::vector<std::pair<std::string, std::string>> entries = {
+        {"Brisvane", m_scratch / "program.sh"},
+        {"Quoted", "\"" + (m_scratch / "with space.sh") + "\""},
+        {"NotExecutable", m_scratch / "plain.sh"},
+        {"Missing", m_scratch / "gone.sh"},
+        {"Folder", m_scratch / "folder.sh"},
+    };
+    for (const auto& [name, data] : entries)
+        ASSERT_EQ(Run({"add", kRunKey, "/v", name, "/d", data, "/f"}).exitCode, 0);
+
+    Outcome outcome = Run({"run-at-logon"});
+    EXPECT_EQ(outcome.exitCode, 0);
+    EXPECT_TRUE(AppearsSoon(started));
+    EXPECT_TRUE(AppearsSoon(quoted));
+    for (const char* skipped : {"plain.sh", "gone.sh", "folder.sh"})
+        EXPECT_NE(outcome.err.find(skipped), std::string::npos) << outcome.err;
+    // The started ones have long written their markers; the others had as long.
+    EXPECT_FALSE(Exists(plain));
+}
+
+TEST_F(BrisvaneReg, RunAtLogonStartsNothingWithoutARunKeyOrFromADamagedHive) {
+    const std::string marker = m_scratch / "started";
+    MarkerScript(m_scratch / "program.sh", marker, 0755);
+    EXPECT_EQ(Run({"run-at-logon"}).exitCode, 0);
+
+    MakeFolder(m_sandbox.ConfigHome() + "/brisvane");
+    WriteFile(Hive("HKEY_LOCAL_MACHINE"),
+              "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\"
+              "Run]\r\n\"Brisvane\"=\"" +
+                  (m_scratch / "program.sh") + "\"\r\n\"Broken\"=dword:xyz\r\n");
+    EXPECT_EQ(Run({"run-at-logon"}).exitCode, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_FALSE(Exists(marker));
 }
 
 } // namespace

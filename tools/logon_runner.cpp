@@ -1,0 +1,103 @@
+#include "logon_runner.h"
+
+#include "platform/local_path.h"
+#include "platform/win32.h"
+
+#include <fcntl.h>
+#include <ostream>
+#include <spawn.h>
+#include <sys/stat.h>
+
+extern char** environ;
+
+namespace regtool {
+
+namespace {
+
+constexpr const char* kRunKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+// Windows lets a Run value quote the program's path; the program itself writes it bare.
+std::string WithoutQuotes(std::string text) {
+    if (text.size() >= 2 && text.front() == '"' && text.back() == '"')
+        return text.substr(1, text.size() - 2);
+    return text;
+}
+
+bool IsExecutableFile(const std::string& path) {
+    struct stat st {};
+    // The mode bits decide, not access(): as root every file would pass.
+    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+           (st.st_mode & (S_IXUSR | S_IXGRP | S_IXOTH)) != 0;
+}
+
+bool StartDetached(const std::string& path) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    // A session of its own: the program outlives the runner and the autostart's process group.
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+    std::string program = path;
+    char* argv[] = {program.data(), nullptr};
+    pid_t pid = 0;
+    const int rc = posix_spawn(&pid, path.c_str(), &actions, &attributes, argv, environ);
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&actions);
+    return rc == 0;
+}
+
+} // namespace
+
+std::vector<std::string> LogonPrograms() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return {};
+    std::vector<std::string> programs;
+    bool complete = true;
+    for (DWORD index = 0;; ++index) {
+        char name[256];
+        DWORD nameLength = sizeof name;
+        DWORD type = 0;
+        BYTE data[1024];
+        DWORD size = sizeof data;
+        const LONG rc = RegEnumValueA(key, index, name, &nameLength, nullptr, &type, data, &size);
+        if (rc == ERROR_NO_MORE_ITEMS)
+            break;
+        if (rc == ERROR_MORE_DATA)
+            continue; // longer than any program path: not a program to start
+        if (rc != ERROR_SUCCESS) {
+            complete = false;
+            break;
+        }
+        if (type != REG_SZ && type != REG_EXPAND_SZ)
+            continue;
+        std::string text(reinterpret_cast<const char*>(data), size);
+        while (!text.empty() && text.back() == '\0')
+            text.pop_back();
+        text = WithoutQuotes(text);
+        if (!text.empty())
+            programs.push_back(std::move(text));
+    }
+    RegCloseKey(key);
+    return complete ? programs : std::vector<std::string>{};
+}
+
+int RunAtLogon(const Arguments& args, Streams& io) {
+    if (args.size() != 1) {
+        io.err << "ERROR: Invalid syntax: run-at-logon takes no arguments.\n";
+        return 1;
+    }
+    for (const std::string& entry : LogonPrograms()) {
+        const std::string path = brisvane::platform::LocalPath(entry);
+        if (!IsExecutableFile(path)) {
+            io.err << "Not started, not an executable file: " << entry << "\n";
+            continue;
+        }
+        if (!StartDetached(path))
+            io.err << "Could not start " << entry << "\n";
+    }
+    return 0;
+}
+
+} // namespace regtool
