@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Draws the main page, the finish page and the help window into docs/screenshots/
-# (main-page.png, finish-page.png, help-window.png) on Qt's offscreen platform, so no display
-# is needed. The pictures show the windows' client areas; the desktop draws the title bar. BUILD_DIR chooses the build folder.
+# Draws the main page, the progress window, the finish page and the help window into
+# docs/screenshots/ (main-page.png, progress-window.png, finish-page.png, help-window.png) on
+# Qt's offscreen platform, so no display is needed. The pictures show the windows' client areas;
+# the desktop draws the title bar. BUILD_DIR chooses the build folder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

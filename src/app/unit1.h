@@ -10,6 +10,11 @@ public:
 
     void FormCreate() override;
 
+    void CheckBox1Click();
+    void CheckBox2Click();
+    void CheckBox3Click();
+    void CheckBox4Click();
+    void CheckBox5Click();
     void Button1Click();
     void Button2Click();
     void Button3Click();
@@ -17,7 +22,15 @@ public:
     void Button6Click();
 
     TImage* Image1;
+    TLabel* Label1;
+    TLabel* Label2;
+    TCheckBox* CheckBox1;
+    TCheckBox* CheckBox2;
+    TCheckBox* CheckBox3;
+    TCheckBox* CheckBox4;
+    TCheckBox* CheckBox5;
     TButton* Button6;
+    TLabel* Label3;
     TGroupBox* GroupBox1;
     TButton* Button1;
     TButton* Button3;

@@ -23,15 +23,6 @@ const char* const kFirstRunNotice =
     "is BLANK.  If you are using both Netscape versions, make sure both paths are correctly "
     "listed.";
 
-std::string ReadInstallFolder() {
-    TRegistry appPaths;
-    appPaths.SetRoot(HKEY_LOCAL_MACHINE);
-    appPaths.OpenSubkey(layout::kAppPathsKey, false);
-    std::string folder = appPaths.ReadText(layout::kInstallFolderValue);
-    appPaths.CloseSubkey();
-    return folder;
-}
-
 void CleanIeCookies(CleaningRunHost& host, TRegistry& paths) {
     if (!host.IsTicked(CleaningOption::Cookies))
         return;
@@ -89,6 +80,15 @@ void CleanTickedCategories(CleaningRunHost& host, TRegistry& paths,
 }
 
 } // namespace
+
+std::string ReadInstallFolder() {
+    TRegistry appPaths;
+    appPaths.SetRoot(HKEY_LOCAL_MACHINE);
+    appPaths.OpenSubkey(layout::kAppPathsKey, false);
+    std::string folder = appPaths.ReadText(layout::kInstallFolderValue);
+    appPaths.CloseSubkey();
+    return folder;
+}
 
 bool EnterFolder(const std::string& folder) {
     return SetCurrentDirectoryA(folder.c_str()) && !brisvane::platform::CurrentFolderIsRootOrHome();

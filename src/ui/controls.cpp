@@ -3,6 +3,7 @@
 #include "ui/guard.h"
 
 #include <QPainter>
+#include <algorithm>
 
 namespace ui {
 
@@ -80,6 +81,31 @@ TImage::TImage(QWidget* parent, int left, int top, int width, int height) : QLab
 
 void TImage::SetPicture(const QPixmap& picture) {
     setPixmap(picture);
+}
+
+TProgressBar::TProgressBar(QWidget* parent, int left, int top, int width, int height)
+    : QProgressBar(parent) {
+    ui::SetBounds(this, left, top, width, height);
+    setTextVisible(false);
+    setRange(0, 100);
+    setValue(0);
+}
+
+void TProgressBar::SetRange(int min, int max) {
+    const int position = std::clamp(value(), min, max);
+    setRange(min, max);
+    setValue(position);
+}
+
+void TProgressBar::StepIt() {
+    const int min = minimum();
+    const int max = maximum();
+    int position = value() + m_step;
+    if (position > max)
+        position = max > min ? (position - min) % (max - min) + min : min;
+    else if (position < min)
+        position = max > min ? (position - min) % (max - min) + max : min;
+    setValue(position);
 }
 
 TEdit::TEdit(QWidget* parent, const std::string& text, int left, int top, int width, int height)

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
+#include <QProgressBar>
 #include <QPushButton>
 #include <functional>
 #include <string>
@@ -75,6 +76,25 @@ class TImage : public QLabel {
 public:
     TImage(QWidget* parent, int left, int top, int width, int height);
     void SetPicture(const QPixmap& picture);
+};
+
+// A progress bar moved by a fixed step, range 0 to 100 and step 10 unless set otherwise. A step
+// past the maximum starts the bar over from its beginning, as the Windows control does, so the
+// bar keeps moving however often it is stepped.
+class TProgressBar : public QProgressBar {
+    Q_OBJECT
+
+public:
+    TProgressBar(QWidget* parent, int left, int top, int width, int height);
+    // Keeps the position when it lies in the new range, else moves it to the nearer end.
+    void SetRange(int min, int max);
+    void SetStep(int step) { m_step = step; }
+    int Step() const { return m_step; }
+    int Position() const { return value(); }
+    void StepIt();
+
+private:
+    int m_step = 10;
 };
 
 // A one-line edit field.

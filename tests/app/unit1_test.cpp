@@ -1,7 +1,9 @@
 #include "app/unit1.h"
 #include "app_fixture.h"
 #include "paths/unit2.h"
+#include "settings/registry.h"
 #include "settings/registry_layout.h"
+#include "support/temp_folder.h"
 #include "ui/application.h"
 #include "ui/message_box.h"
 #include "ui/post_quit_message.h"
@@ -42,8 +44,8 @@ TEST_F(MainPageTest, TheFirstShowFocusesHelp) {
 }
 
 TEST_F(MainPageTest, EnterOnAFocusedCheckBoxPressesNextAndOnAFocusedButtonThatButton) {
-    auto* option = new TCheckBox(Form1, "Option", 152, 96, 233, 17);
-    option->show();
+    ui::MessageBoxRecorder boxes;
+    TCheckBox* option = Form1->CheckBox1;
     Form1->Show();
     QSignalSpy next(Form1->Button5, &QPushButton::clicked);
     option->setFocus();
@@ -127,6 +129,97 @@ TEST_F(MainPageTest, AnErrorInCloseIsReportedOnceWithAFullStopAndTheProgramKeeps
     EXPECT_EQ(boxes.Last().text, "Invalid data type for 'Path'.");
     EXPECT_EQ(boxes.Last().caption, "Brisvane");
     EXPECT_EQ(boxes.Last().type, MB_OK | MB_ICONERROR);
+}
+
+} // namespace
+
+namespace {
+
+using testing_support::RegistrySandbox;
+
+std::string Flag(const char* name) {
+    TRegistry settings;
+    settings.OpenSubkey(layout::kSettingsKey, false);
+    return settings.ReadText(name);
+}
+
+const char* const kWarning =
+    "Please note that this option will erase all bookmarks/favorites in your browser.";
+
+class OptionFlagsTest : public app_test::ProgramTest {};
+
+TEST_F(OptionFlagsTest, EachBoxLoadsOnlyAnExactTrueAndWritesEveryChangeBack) {
+    app_test::SetText(HKEY_CURRENT_USER, layout::kSettingsKey, layout::kCookiesFlag, "true");
+    app_test::SetText(HKEY_CURRENT_USER, layout::kSettingsKey, layout::kHistoryFlag, "True");
+    app_test::SetText(HKEY_CURRENT_USER, layout::kSettingsKey, layout::kCacheFlag, "1");
+    ui::MessageBoxRecorder boxes;
+    StartUp();
+    EXPECT_TRUE(Form1->CheckBox1->Checked());
+    EXPECT_FALSE(Form1->CheckBox3->Checked());
+    EXPECT_FALSE(Form1->CheckBox4->Checked());
+    EXPECT_FALSE(Form1->CheckBox5->Checked());
+    EXPECT_EQ(Flag(layout::kHistoryFlag), "True");
+    EXPECT_EQ(Flag(layout::kCacheFlag), "1");
+    EXPECT_EQ(Flag(layout::kUrlRegistryFlag), "");
+
+    const std::pair<TCheckBox*, const char*> boxFlags[] = {
+        {Form1->CheckBox1, layout::kCookiesFlag},
+        {Form1->CheckBox3, layout::kHistoryFlag},
+        {Form1->CheckBox4, layout::kCacheFlag},
+        {Form1->CheckBox5, layout::kUrlRegistryFlag}};
+    for (const auto& [box, flag] : boxFlags) {
+        SCOPED_TRACE(flag);
+        const bool before = box->Checked();
+        box->click();
+        EXPECT_EQ(Flag(flag), before ? "false" : "true");
+        box->click();
+        EXPECT_EQ(Flag(flag), before ? "true" : "false");
+    }
+    EXPECT_EQ(boxes.Count(), 0u);
+}
+
+TEST_F(OptionFlagsTest, TheFavoritesWarningComesAtEveryTickButNotWhenBothFlagsAreStoredTrue) {
+    app_test::SetText(HKEY_CURRENT_USER, layout::kSettingsKey, layout::kUrlReferencesFlag, "true");
+    app_test::SetText(HKEY_CURRENT_USER, layout::kSettingsKey, layout::kUrlCheckFlag, "true");
+    ui::MessageBoxRecorder boxes;
+    StartUp();
+    EXPECT_TRUE(Form1->CheckBox2->Checked());
+    EXPECT_EQ(boxes.Count(), 0u);
+
+    Form1->CheckBox2->click();
+    EXPECT_EQ(Flag(layout::kUrlCheckFlag), "false");
+    EXPECT_EQ(Flag(layout::kUrlReferencesFlag), "false");
+    Form1->CheckBox2->click();
+    Form1->CheckBox2->click();
+    Form1->CheckBox2->click();
+    ASSERT_EQ(boxes.Count(), 2u);
+    EXPECT_EQ(boxes.Last().text, kWarning);
+    EXPECT_EQ(boxes.Last().caption, "Brisvane");
+    EXPECT_EQ(boxes.Last().owner, nullptr);
+    EXPECT_EQ(boxes.Last().type, MB_ICONINFORMATION | MB_OK);
+    EXPECT_EQ(Flag(layout::kUrlCheckFlag), "true");
+    EXPECT_EQ(Flag(layout::kUrlReferencesFlag), "true");
+}
+
+TEST_F(OptionFlagsTest, AWarningAtStartUpComesBeforeTheParkedFoldersAreRemoved) {
+    testing_support::TempFolder install;
+    testing_support::MakeFolder(install / "1");
+    testing_support::MakeFolder(install / "2");
+    testing_support::WriteFile(install / "2/entry.dat", "x");
+    app_test::SetText(HKEY_LOCAL_MACHINE, layout::kAppPathsKey, layout::kInstallFolderValue,
+                      install.Path());
+    app_test::SetText(HKEY_CURRENT_USER, layout::kSettingsKey, layout::kUrlReferencesFlag, "true");
+    ui::MessageBoxRecorder boxes;
+    bool parkedWhileOpen = false;
+    boxes.WhileOpen([&](const ui::MessageBoxCall&) {
+        parkedWhileOpen = testing_support::Exists(install / "2/entry.dat");
+    });
+    StartUp();
+    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_EQ(boxes.Last().text, kWarning);
+    EXPECT_TRUE(parkedWhileOpen);
+    EXPECT_FALSE(testing_support::Exists(install / "2"));
+    EXPECT_EQ(Flag(layout::kUrlCheckFlag), "true");
 }
 
 } // namespace

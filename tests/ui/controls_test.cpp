@@ -91,3 +91,27 @@ TEST_F(ControlsTest, LabelsStartTopLeftAndTakeNoFocus) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(ProgressBarTest, StepsByTenFromZeroAndStartsOverPastTheMaximumAsWindowsDoes) {
+    Application.Initialize();
+    TForm form("Progress", 300, 100, biSystemMenu);
+    auto* bar = new TProgressBar(&form, 8, 48, 200, 25);
+    EXPECT_EQ(bar->Position(), 0);
+    std::vector<int> seen;
+    for (int i = 0; i < 12; ++i) {
+        bar->StepIt();
+        seen.push_back(bar->Position());
+    }
+    EXPECT_EQ(seen, (std::vector<int>{10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 10, 20}));
+
+    bar->SetRange(20, 50);
+    bar->SetStep(25);
+    bar->StepIt();
+    EXPECT_EQ(bar->Position(), 45);
+    bar->StepIt();
+    EXPECT_EQ(bar->Position(), 40) << "(70 - 20) % 30 + 20";
+}
+
+} // namespace

@@ -1,0 +1,81 @@
+// One use of the program from its first start, driven through its windows.
+#include "app/unit1.h"
+#include "app/unit4.h"
+#include "app_fixture.h"
+#include "cleaner/unit3.h"
+#include "paths/unit2.h"
+#include "settings/registry.h"
+#include "settings/registry_layout.h"
+#include "support/temp_folder.h"
+#include "ui/message_box.h"
+#include "ui/win_help.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace testing_support;
+
+class JourneyTest : public app_test::ProgramTest {};
+
+TEST_F(JourneyTest, FirstStartReviewThePathsCleanGoBackAndClose) {
+    TempFolder profile{"brisvane-profile"};
+    for (const char* folder : {"Cookies", "Favorites", "Favorites/Links", "History", "Cache"})
+        MakeFolder(profile / folder);
+    for (const char* file : {"Cookies/me@site.txt", "Favorites/Home.url",
+                             "Favorites/Links/Kept.url", "History/index.dat"})
+        WriteFile(profile / file, "x");
+    const std::pair<const char*, const char*> shellFolders[] = {
+        {layout::kShellCookies, "Cookies"},
+        {layout::kShellFavorites, "Favorites"},
+        {layout::kShellHistory, "History"},
+        {layout::kShellCache, "Cache"}};
+    for (const auto& [value, folder] : shellFolders)
+        app_test::SetText(HKEY_CURRENT_USER, layout::kShellFoldersKey, value, profile / folder);
+
+    ui::MessageBoxRecorder boxes;
+    ui::WinHelpRecorder help;
+    StartUp();
+    Form1->Show();
+    EXPECT_EQ(boxes.Count(), 0u);
+
+    Form1->CheckBox1->click();
+    Form1->CheckBox2->click();
+    ASSERT_EQ(boxes.Count(), 1u) << "the favorites warning";
+
+    Form1->Button5->click();
+    ASSERT_EQ(boxes.Count(), 2u);
+    EXPECT_EQ(boxes.Last().text.rfind("Welcome to Brisvane!", 0), 0u);
+    ASSERT_TRUE(Form2->Visible());
+    EXPECT_EQ(Form2->Edit1->Text(), profile / "Cookies");
+    EXPECT_EQ(Form2->Edit2->Text(), profile / "Favorites");
+    EXPECT_TRUE(Exists(profile / "Cookies/me@site.txt"));
+
+    Form2->Button1->click();
+    EXPECT_FALSE(Form2->Visible());
+    {
+        TRegistry paths;
+        ASSERT_TRUE(paths.OpenSubkey(layout::kPathsKey, false));
+        EXPECT_EQ(paths.ReadText(layout::kIeCookiePath), profile / "Cookies");
+    }
+
+    Form1->Button5->click();
+    EXPECT_EQ(boxes.Count(), 2u);
+    EXPECT_FALSE(Exists(profile / "Cookies/me@site.txt"));
+    EXPECT_FALSE(Exists(profile / "Favorites/Home.url"));
+    EXPECT_TRUE(Exists(profile / "Favorites/Links/Kept.url"));
+    EXPECT_TRUE(Exists(profile / "History/index.dat")) << "history was not ticked";
+    EXPECT_FALSE(Form3->Visible());
+    ASSERT_TRUE(Form4->Visible());
+
+    Form4->Button4->click();
+    EXPECT_FALSE(Form4->Visible());
+    EXPECT_TRUE(Form1->Visible());
+    EXPECT_TRUE(Form1->CheckBox1->Checked());
+    EXPECT_TRUE(Form1->CheckBox2->Checked());
+
+    EXPECT_EQ(app_test::RunLoopWith({[] { Form1->Button3->click(); }}), 0);
+    EXPECT_EQ(help.Count(), 1u);
+}
+
+} // namespace
