@@ -1,18 +1,19 @@
 #!/usr/bin/env bash
 # Builds the targets that need no Qt, with their tests, for 32-bit and 64-bit Windows
-# (MinGW-w64), then runs the platform contract tests of the 64-bit build under
-# Wine, in a fresh Wine prefix that is removed afterwards. Only 64-bit Wine is installed, so the
-# 32-bit build is compiled and linked but not run.
+# (MinGW-w64), then runs the platform contract tests and the folder purge and PREFS.JS tests of
+# the 64-bit build under Wine, in a fresh Wine prefix that is removed afterwards. Only 64-bit
+# Wine is installed, so the 32-bit build is compiled and linked but not run.
 #   bash scripts/windows-tests.sh
 # BUILD_PREFIX (default "build-win") names the build folders: build-win32 and build-win64;
-# WINE_TESTS names the tests to run under Wine (default "contract_test").
+# WINE_TESTS names the tests to run under Wine (default "contract_test folder_purge_test
+# prefs_filter_test").
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh scripts/packages-windows.txt
 
 prefix="${BUILD_PREFIX:-build-win}"
 # shellcheck disable=SC2206
-wine_tests=(${WINE_TESTS:-contract_test})
+wine_tests=(${WINE_TESTS:-contract_test folder_purge_test prefs_filter_test})
 jobs="$(nproc)"
 [ "$jobs" -gt 2 ] && jobs=2
 started=$SECONDS

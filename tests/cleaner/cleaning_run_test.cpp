@@ -44,8 +44,9 @@ const std::vector<std::string> kRunWithNetscapeSkipped = {"hourglass",
 
 class CleaningRunTest : public ::testing::Test {
 protected:
-    RegistrySandbox m_sandbox;
     TempFolder m_files{"brisvane-run"};
+    // After the folder, so that the current folder is given back before the folder is removed.
+    RegistrySandbox m_sandbox;
     RecordingHost m_host;
 
     std::string Dir(const std::string& name) const { return m_files / name; }

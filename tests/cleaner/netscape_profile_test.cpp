@@ -12,8 +12,9 @@ namespace {
 
 class NetscapeProfileTest : public ::testing::Test {
 protected:
-    RegistrySandbox m_sandbox; // restores the current folder
     TempFolder m_profile{"brisvane-netscape"};
+    // After the folder, so that the current folder is given back before the folder is removed.
+    RegistrySandbox m_sandbox;
     RecordingHost m_host;
 
     void AddFiles(const char* cacheName) {

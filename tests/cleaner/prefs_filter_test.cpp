@@ -1,14 +1,13 @@
 #include "cleaner/file_errors.h"
 #include "cleaner/prefs_filter.h"
 #include "cleaner_test_helpers.h"
-#include "platform/posix/whole_file_seam.h"
+#include "platform/win32.h"
+#include "support/environment.h"
+#include "support/file_setup.h"
 #include "support/temp_folder.h"
 
-#include <cerrno>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 using namespace testing_support;
 using namespace std::string_literals;
@@ -37,26 +36,16 @@ TEST(FilterUrlLines, KeepsZeroAndHighBytesLikeAnyOther) {
     EXPECT_EQ(FilterUrlLines("a\0url\nb\0c\n\xe9t\xe9"s), "b\0c\r\n\xe9t\xe9\r\n"s);
 }
 
-// Writes a few bytes, then reports the disk full.
-ssize_t WriterThatRunsOutOfSpace(int fd, const void* data, size_t size) {
-    static bool wrote = false;
-    if (!wrote && size > 3) {
-        wrote = true;
-        return write(fd, data, 3);
-    }
-    errno = ENOSPC;
-    return -1;
-}
-
 class FilterPrefsTest : public ::testing::Test {
 protected:
-    RegistrySandbox m_sandbox; // restores the current folder
     TempFolder m_folder{"brisvane-prefs"};
+    // Declared after the folder so that it gives the current folder back before the folder is
+    // removed: Windows cannot remove a folder that is current.
+    RegistrySandbox m_sandbox;
     const std::string m_prefs = m_folder / "PREFS.JS";
     const std::string m_old = "keep\r\nnet.url = 1\r\n";
 
     void SetUp() override { std::filesystem::current_path(m_folder.Path()); }
-    void TearDown() override { brisvane::platform::posix::SetWholeFileWriter(nullptr); }
 };
 
 TEST_F(FilterPrefsTest, RewritesThePrefsOfTheCurrentFolderWhateverTheCaseOfItsName) {
@@ -75,21 +64,29 @@ TEST_F(FilterPrefsTest, MissingPrefsRaisesTheOpenError) {
 
 TEST_F(FilterPrefsTest, ReadOnlyPrefsRaisesTheCreateErrorAndKeepsItsBytes) {
     WriteFile(m_prefs, m_old);
-    chmod(m_prefs.c_str(), 0444);
+    SetDosAttributes(m_prefs, FILE_ATTRIBUTE_READONLY);
     EXPECT_EQ(MessageOf<EFCreateError>(FilterPrefs), "Cannot create file PREFS.JS");
     EXPECT_EQ(ReadFile(m_prefs), m_old);
 }
 
 TEST_F(FilterPrefsTest, FolderWithoutRoomForTheNewFileKeepsTheOldBytes) {
+    if (OnWindows())
+        GTEST_SKIP() << "the read-only attribute does not keep Windows from creating files in a "
+                        "folder; only its access rights do, and Wine does not enforce those";
     WriteFile(m_prefs, m_old);
-    chmod(m_folder.Path().c_str(), 0555);
+    namespace fs = std::filesystem;
+    fs::permissions(m_folder.Path(),
+                    fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
     EXPECT_EQ(MessageOf<EFCreateError>(FilterPrefs), "Cannot create file PREFS.JS");
     EXPECT_EQ(ReadFile(m_prefs), m_old);
 }
 
 TEST_F(FilterPrefsTest, WriteThatFailsPartWayKeepsTheOldBytes) {
     WriteFile(m_prefs, m_old);
-    brisvane::platform::posix::SetWholeFileWriter(WriterThatRunsOutOfSpace);
+    FullDiskForWholeFiles fullDisk;
+    if (!fullDisk.Installed())
+        GTEST_SKIP() << "only our Linux layer lets a test make a write fail part-way";
     EXPECT_EQ(MessageOf<EFCreateError>(FilterPrefs), "Cannot create file PREFS.JS");
     EXPECT_EQ(ReadFile(m_prefs), m_old);
     EXPECT_EQ(Tree(m_folder.Path()), (std::set<std::string>{"PREFS.JS"}));

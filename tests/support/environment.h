@@ -7,6 +7,10 @@
 
 namespace testing_support {
 
+// Whether the tests run on Windows (or under Wine), for the few cases that only one system
+// can set up; those skip on the other and say why.
+bool OnWindows();
+
 // Points the registry at `folder`; returns whether there was a previous setting, in `oldValue`.
 // On Linux the hives live under XDG_CONFIG_HOME; Windows has one system registry, so there
 // this does nothing.

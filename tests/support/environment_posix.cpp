@@ -19,6 +19,10 @@ std::optional<std::string> Replace(const char* name, const char* value) {
 
 } // namespace
 
+bool OnWindows() {
+    return false;
+}
+
 bool PointConfigHome(const std::string& folder, std::string& oldValue) {
     const std::optional<std::string> old = Replace("XDG_CONFIG_HOME", folder.c_str());
     oldValue = old.value_or("");

@@ -16,6 +16,10 @@ std::optional<std::string> Replace(const char* name, const char* value) {
 
 } // namespace
 
+bool OnWindows() {
+    return true;
+}
+
 bool PointConfigHome(const std::string&, std::string&) {
     return false;
 }

@@ -1,0 +1,85 @@
+#include "platform/posix/whole_file_seam.h"
+#include "support/file_setup.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <system_error>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace testing_support {
+
+namespace {
+
+constexpr std::uint32_t kReadOnly = 0x01;
+constexpr std::uint32_t kHiddenAndSystem = 0x06;
+
+[[noreturn]] void Fail(const std::string& what, const std::string& path) {
+    throw std::system_error(errno, std::generic_category(), what + " " + path);
+}
+
+bool g_wroteOnce = false;
+
+ssize_t WriteThenRunOutOfSpace(int fd, const void* data, size_t size) {
+    if (!g_wroteOnce && size > 3) {
+        g_wroteOnce = true;
+        return write(fd, data, 3);
+    }
+    errno = ENOSPC;
+    return -1;
+}
+
+} // namespace
+
+void SetDosAttributes(const std::string& path, std::uint32_t attributes) {
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0)
+        Fail("cannot look at", path);
+    if (!S_ISDIR(st.st_mode)) {
+        const mode_t mode =
+            (attributes & kReadOnly) ? (st.st_mode & ~0222) : (st.st_mode | S_IWUSR);
+        if (chmod(path.c_str(), mode & 07777) != 0)
+            Fail("cannot change the mode of", path);
+    }
+    char text[8];
+    const int length = std::snprintf(text, sizeof text, "0x%x", attributes & kHiddenAndSystem);
+    if (setxattr(path.c_str(), "user.DOSATTRIB", text, static_cast<size_t>(length), 0) != 0)
+        Fail("cannot set user.DOSATTRIB on", path);
+}
+
+OtherFileSystemFolder::OtherFileSystemFolder() {
+    char pattern[] = "/dev/shm/brisvane-test-XXXXXX";
+    if (!mkdtemp(pattern))
+        return;
+    struct stat here, there;
+    std::error_code ignored;
+    if (stat(fs::temp_directory_path(ignored).c_str(), &here) == 0 && stat(pattern, &there) == 0 &&
+        here.st_dev != there.st_dev)
+        m_path = pattern;
+    else
+        rmdir(pattern);
+}
+
+OtherFileSystemFolder::~OtherFileSystemFolder() {
+    std::error_code ignored;
+    if (!m_path.empty())
+        fs::remove_all(m_path, ignored);
+}
+
+FullDiskForWholeFiles::FullDiskForWholeFiles() {
+    g_wroteOnce = false;
+    brisvane::platform::posix::SetWholeFileWriter(WriteThenRunOutOfSpace);
+    m_installed = true;
+}
+
+FullDiskForWholeFiles::~FullDiskForWholeFiles() {
+    brisvane::platform::posix::SetWholeFileWriter(nullptr);
+}
+
+} // namespace testing_support
