@@ -5,15 +5,15 @@
 # Wine is installed, so the 32-bit build is compiled and linked but not run.
 #   bash scripts/windows-tests.sh
 # BUILD_PREFIX (default "build-win") names the build folders: build-win32 and build-win64;
-# WINE_TESTS names the tests to run under Wine (default "contract_test folder_purge_test
-# prefs_filter_test").
+# WINE_TESTS names the tests to run under Wine (default: the contract tests and the four tests
+# of the cleaning engine).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh scripts/packages-windows.txt
 
 prefix="${BUILD_PREFIX:-build-win}"
 # shellcheck disable=SC2206
-wine_tests=(${WINE_TESTS:-contract_test folder_purge_test prefs_filter_test})
+wine_tests=(${WINE_TESTS:-contract_test folder_purge_test prefs_filter_test netscape_profile_test cleaning_run_test})
 jobs="$(nproc)"
 [ "$jobs" -gt 2 ] && jobs=2
 started=$SECONDS
