@@ -1,5 +1,6 @@
 #include "cleaner/folder_purge.h"
 
+#include "platform/root_or_home.h"
 #include "platform/win32.h"
 
 #include <random>
@@ -179,6 +180,9 @@ void EmptySubfolders(const std::string& cacheFolder) {
 
 void PurgeParkedFolders(const std::string& installFolder) {
     if (installFolder.empty() || !SetCurrentDirectoryA(installFolder.c_str()))
+        return;
+    // An install folder cut short to the home folder or a root holds the user's own folders.
+    if (brisvane::platform::CurrentFolderIsRootOrHome())
         return;
     Listing listing;
     if (!listing.Valid())

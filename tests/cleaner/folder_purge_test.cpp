@@ -370,6 +370,19 @@ TEST_F(FolderPurgeTest, StartupWalk_LeavesALinkWithAParkedFolderName) {
     EXPECT_EQ(Names(outside), (std::set<std::string>{"keep", "empty"}));
 }
 
+TEST_F(FolderPurgeTest, StartupWalk_LeavesTheHomeFolderAlone) {
+    const std::string home = Folder("home");
+    Folder("home/0");
+    Folder("home/1");
+    Folder("home/2", {"letter"});
+    const ScopedHome scopedHome(home);
+
+    PurgeParkedFolders(home);
+
+    EXPECT_EQ(Names(home), (std::set<std::string>{"0", "1", "2"}));
+    EXPECT_EQ(Names(home + "/2"), std::set<std::string>{"letter"});
+}
+
 TEST_F(FolderPurgeTest, StartupWalk_DoesNothingWithoutAnInstallFolder) {
     const std::string current = Folder("current");
     Folder("current/a");
