@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/win32.h"
+#include "support/registry_values.h"
 #include "support/temp_folder.h"
 
 #include <functional>
@@ -12,8 +13,8 @@
 
 namespace app_test {
 
-void SetText(HKEY root, const std::string& key, const std::string& name, const std::string& value);
-void SetNumber(HKEY root, const std::string& key, const std::string& name, DWORD value);
+using testing_support::SetNumber;
+using testing_support::SetText;
 
 // Runs the message loop; each step runs as the loop's next message, after the one before.
 // Returns the loop's exit code. A test that does not end the loop fails after a time-out.

@@ -1,15 +1,15 @@
 #include "paths/browser_paths.h"
 #include "paths/help_file.h"
-#include "registry_fixture.h"
 #include "settings/exception.h"
 #include "settings/registry_layout.h"
+#include "support/registry_values.h"
 #include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
 #include <map>
 #include <sys/stat.h>
 
-using namespace paths_test;
+using namespace testing_support;
 
 namespace {
 

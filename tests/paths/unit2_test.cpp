@@ -1,6 +1,6 @@
 #include "paths/unit2.h"
-#include "registry_fixture.h"
 #include "settings/registry_layout.h"
+#include "support/registry_values.h"
 #include "support/temp_folder.h"
 #include "ui/application.h"
 #include "ui/folder_picker.h"
@@ -15,7 +15,7 @@
 #include <sys/stat.h>
 #include <vector>
 
-using namespace paths_test;
+using namespace testing_support;
 
 namespace {
 

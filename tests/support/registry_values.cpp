@@ -1,9 +1,9 @@
-#include "registry_fixture.h"
+#include "support/registry_values.h"
 
 #include <stdexcept>
 #include <vector>
 
-namespace paths_test {
+namespace testing_support {
 
 namespace {
 
@@ -75,14 +75,14 @@ std::optional<std::string> ValueText(HKEY root, const std::string& key, const st
     return std::string(reinterpret_cast<const char*>(data.data()));
 }
 
-std::string HiveSnapshot(const testing_support::RegistrySandbox& sandbox) {
+std::string HiveSnapshot(const RegistrySandbox& sandbox) {
     std::string snapshot;
     for (const char* root : {"HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE"}) {
         const std::string path = sandbox.HivePath(root);
         snapshot += std::string(root) + ":";
-        snapshot += testing_support::Exists(path) ? testing_support::ReadFile(path) : "<none>";
+        snapshot += Exists(path) ? ReadFile(path) : "<none>";
     }
     return snapshot;
 }
 
-} // namespace paths_test
+} // namespace testing_support

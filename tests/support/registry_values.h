@@ -1,5 +1,5 @@
-// Registry set-up and inspection for the path tests, through the platform calls directly so
-// that a fixture does not depend on the accessor under test.
+// Registry set-up and inspection for tests, through the platform calls directly so that a
+// fixture does not depend on the accessor under test.
 #pragma once
 
 #include "platform/win32.h"
@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-namespace paths_test {
+namespace testing_support {
 
 void SetText(HKEY root, const std::string& key, const std::string& name, const std::string& value);
 void SetNumber(HKEY root, const std::string& key, const std::string& name, DWORD value);
@@ -18,6 +18,6 @@ std::optional<DWORD> ValueType(HKEY root, const std::string& key, const std::str
 std::optional<std::string> ValueText(HKEY root, const std::string& key, const std::string& name);
 
 // Both hive files as they are now, to tell whether anything was written.
-std::string HiveSnapshot(const testing_support::RegistrySandbox& sandbox);
+std::string HiveSnapshot(const RegistrySandbox& sandbox);
 
-} // namespace paths_test
+} // namespace testing_support
