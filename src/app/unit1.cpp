@@ -8,6 +8,7 @@
 #include "cleaner/cleaning_run.h"
 #include "cleaner/folder_purge.h"
 #include "paths/unit2.h"
+#include "settings/install_folder.h"
 #include "settings/registry.h"
 #include "settings/registry_layout.h"
 #include "ui/message_box.h"

@@ -3,8 +3,8 @@
 #include "cleaner/folder_purge.h"
 #include "cleaner/netscape_profile.h"
 #include "cleaner/typed_urls.h"
-#include "platform/root_or_home.h"
 #include "platform/win32.h"
+#include "settings/install_folder.h"
 #include "settings/registry.h"
 #include "settings/registry_layout.h"
 
@@ -80,19 +80,6 @@ void CleanTickedCategories(CleaningRunHost& host, TRegistry& paths,
 }
 
 } // namespace
-
-std::string ReadInstallFolder() {
-    TRegistry appPaths;
-    appPaths.SetRoot(HKEY_LOCAL_MACHINE);
-    appPaths.OpenSubkey(layout::kAppPathsKey, false);
-    std::string folder = appPaths.ReadText(layout::kInstallFolderValue);
-    appPaths.CloseSubkey();
-    return folder;
-}
-
-bool EnterFolder(const std::string& folder) {
-    return SetCurrentDirectoryA(folder.c_str()) && !brisvane::platform::CurrentFolderIsRootOrHome();
-}
 
 void RunCleaning(CleaningRunHost& host) {
     {

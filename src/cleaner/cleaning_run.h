@@ -34,12 +34,3 @@ public:
 // raised and leave it: the later steps are not done, the pointer stays the hourglass and the
 // progress window stays shown.
 void RunCleaning(CleaningRunHost& host);
-
-// The install folder: the "Path" value of the App Paths entry, read afresh; "" when missing.
-// Raises for a non-string value.
-std::string ReadInstallFolder();
-
-// Makes the folder current when a cleaning step may work in it: SetCurrentDirectoryA succeeds
-// and the folder is neither a file-system root nor the user's home folder. On false, nothing
-// may be cleaned in the current folder, whatever it is.
-bool EnterFolder(const std::string& folder);

@@ -178,11 +178,13 @@ void EmptySubfolders(const std::string& cacheFolder) {
     } while (listing.Next());
 }
 
+bool EnterFolder(const std::string& folder) {
+    return SetCurrentDirectoryA(folder.c_str()) && !brisvane::platform::CurrentFolderIsRootOrHome();
+}
+
 void PurgeParkedFolders(const std::string& installFolder) {
-    if (installFolder.empty() || !SetCurrentDirectoryA(installFolder.c_str()))
-        return;
     // An install folder cut short to the home folder or a root holds the user's own folders.
-    if (brisvane::platform::CurrentFolderIsRootOrHome())
+    if (installFolder.empty() || !EnterFolder(installFolder))
         return;
     Listing listing;
     if (!listing.Valid())

@@ -24,3 +24,8 @@ void EmptySubfolders(const std::string& cacheFolder);
 
 // Start-up walk: empties and removes the folders parked in the install folder.
 void PurgeParkedFolders(const std::string& installFolder);
+
+// Makes the folder current when a cleaning step may work in it: SetCurrentDirectoryA succeeds
+// and the folder is neither a file-system root nor the user's home folder. On false, nothing
+// may be cleaned in the current folder, whatever it is.
+bool EnterFolder(const std::string& folder);

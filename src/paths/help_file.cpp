@@ -1,13 +1,7 @@
 #include "paths/help_file.h"
 
-#include "settings/registry.h"
-#include "settings/registry_layout.h"
+#include "settings/install_folder.h"
 
 std::string HelpFilePath() {
-    TRegistry registry;
-    registry.SetRoot(HKEY_LOCAL_MACHINE);
-    registry.OpenSubkey(layout::kAppPathsKey, false);
-    const std::string folder = registry.ReadText(layout::kInstallFolderValue);
-    registry.CloseSubkey();
-    return folder + "\\brisvan.hlp";
+    return ReadInstallFolder() + "\\brisvan.hlp";
 }

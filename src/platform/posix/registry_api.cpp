@@ -107,6 +107,17 @@ LONG Locate(const OpenKey& handle, Key& hiveRoot, const Key*& key) {
     return key ? ERROR_SUCCESS : static_cast<LONG>(ERROR_KEY_DELETED);
 }
 
+// Finds the handle's key for a call that only reads it, once the handle holds the right.
+LONG LocateForReading(HKEY hKey, REGSAM needed, OpenKey& handle, Key& hiveRoot, const Key*& key) {
+    auto found = Handles().Find(hKey);
+    if (!found)
+        return ERROR_INVALID_HANDLE;
+    if (!(found->access & needed))
+        return ERROR_ACCESS_DENIED;
+    handle = std::move(*found);
+    return Locate(handle, hiveRoot, key);
+}
+
 // Runs change on the handle's key inside a locked read-modify-write of its hive.
 LONG ChangeKey(const OpenKey& handle, REGSAM needed,
                const std::function<LONG(Key& key, bool& changed)>& change) {
@@ -216,14 +227,11 @@ LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD, LPDWORD lpType, LP
                       LPDWORD lpcbData) {
     if (lpData && !lpcbData)
         return ERROR_INVALID_PARAMETER;
-    auto handle = Handles().Find(hKey);
-    if (!handle)
-        return ERROR_INVALID_HANDLE;
-    if (!(handle->access & KEY_QUERY_VALUE))
-        return ERROR_ACCESS_DENIED;
+    OpenKey handle{};
     Key hiveRoot;
     const Key* key = nullptr;
-    if (LONG rc = Locate(*handle, hiveRoot, key); rc != ERROR_SUCCESS)
+    if (LONG rc = LocateForReading(hKey, KEY_QUERY_VALUE, handle, hiveRoot, key);
+        rc != ERROR_SUCCESS)
         return rc;
     const hive::Value* value = key->FindValue(NameOf(lpValueName));
     if (!value)
@@ -265,14 +273,11 @@ LONG RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD, LPD
                       LPDWORD lpcbMaxSubKeyLen, LPDWORD lpcbMaxClassLen, LPDWORD lpcValues,
                       LPDWORD lpcbMaxValueNameLen, LPDWORD lpcbMaxValueLen,
                       LPDWORD lpcbSecurityDescriptor, PFILETIME lpftLastWriteTime) {
-    auto handle = Handles().Find(hKey);
-    if (!handle)
-        return ERROR_INVALID_HANDLE;
-    if (!(handle->access & KEY_QUERY_VALUE))
-        return ERROR_ACCESS_DENIED;
+    OpenKey handle{};
     Key hiveRoot;
     const Key* key = nullptr;
-    if (LONG rc = Locate(*handle, hiveRoot, key); rc != ERROR_SUCCESS)
+    if (LONG rc = LocateForReading(hKey, KEY_QUERY_VALUE, handle, hiveRoot, key);
+        rc != ERROR_SUCCESS)
         return rc;
     // Keys carry no class and no security descriptor here.
     if (lpClass && lpcchClass && *lpcchClass > 0)
@@ -304,7 +309,7 @@ LONG RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD, LPD
         // The hive file's time stands for every key in it, as 100 ns steps since 1601.
         struct stat info {};
         std::uint64_t ticks = 0;
-        if (stat(hive::HivePath(handle->root).c_str(), &info) == 0)
+        if (stat(hive::HivePath(handle.root).c_str(), &info) == 0)
             ticks =
                 (static_cast<std::uint64_t>(info.st_mtim.tv_sec) + 11644473600ull) * 10000000ull +
                 static_cast<std::uint64_t>(info.st_mtim.tv_nsec) / 100;
@@ -316,14 +321,11 @@ LONG RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD, LPD
 
 LONG RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName, LPDWORD,
                    LPSTR lpClass, LPDWORD lpcchClass, PFILETIME lpftLastWriteTime) {
-    auto handle = Handles().Find(hKey);
-    if (!handle)
-        return ERROR_INVALID_HANDLE;
-    if (!(handle->access & KEY_ENUMERATE_SUB_KEYS))
-        return ERROR_ACCESS_DENIED;
+    OpenKey handle{};
     Key hiveRoot;
     const Key* key = nullptr;
-    if (LONG rc = Locate(*handle, hiveRoot, key); rc != ERROR_SUCCESS)
+    if (LONG rc = LocateForReading(hKey, KEY_ENUMERATE_SUB_KEYS, handle, hiveRoot, key);
+        rc != ERROR_SUCCESS)
         return rc;
     if (dwIndex >= key->Subkeys().size())
         return ERROR_NO_MORE_ITEMS;
@@ -342,14 +344,11 @@ LONG RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchVal
                    LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData) {
     if (lpData && !lpcbData)
         return ERROR_INVALID_PARAMETER;
-    auto handle = Handles().Find(hKey);
-    if (!handle)
-        return ERROR_INVALID_HANDLE;
-    if (!(handle->access & KEY_QUERY_VALUE))
-        return ERROR_ACCESS_DENIED;
+    OpenKey handle{};
     Key hiveRoot;
     const Key* key = nullptr;
-    if (LONG rc = Locate(*handle, hiveRoot, key); rc != ERROR_SUCCESS)
+    if (LONG rc = LocateForReading(hKey, KEY_QUERY_VALUE, handle, hiveRoot, key);
+        rc != ERROR_SUCCESS)
         return rc;
     if (dwIndex >= key->Values().size())
         return ERROR_NO_MORE_ITEMS;

@@ -1,0 +1,13 @@
+#include "settings/install_folder.h"
+
+#include "settings/registry.h"
+#include "settings/registry_layout.h"
+
+std::string ReadInstallFolder() {
+    TRegistry appPaths;
+    appPaths.SetRoot(HKEY_LOCAL_MACHINE);
+    appPaths.OpenSubkey(layout::kAppPathsKey, false);
+    std::string folder = appPaths.ReadText(layout::kInstallFolderValue);
+    appPaths.CloseSubkey();
+    return folder;
+}
