@@ -2,6 +2,7 @@
 
 #include "platform/local_path.h"
 #include "platform/win32.h"
+#include "settings/registry_layout.h"
 
 #include <fcntl.h>
 #include <ostream>
@@ -13,8 +14,6 @@ extern char** environ;
 namespace regtool {
 
 namespace {
-
-constexpr const char* kRunKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 
 // Windows lets a Run value quote the program's path; the program itself writes it bare.
 std::string WithoutQuotes(std::string text) {
@@ -51,7 +50,7 @@ bool StartDetached(const std::string& path) {
 
 std::vector<std::string> LogonPrograms() {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, layout::kRunKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
         return {};
     std::vector<std::string> programs;
     bool complete = true;

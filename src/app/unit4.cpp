@@ -8,7 +8,6 @@
 #include "settings/registry_layout.h"
 #include "ui/message_box.h"
 #include "ui/shell_execute.h"
-#include "ui/window_font.h"
 
 TForm4* Form4 = nullptr;
 
@@ -50,8 +49,6 @@ TForm4::TForm4() : TForm("Brisvane", 467, 325, biSystemMenu | biMinimize | biMax
     // The wizard has no step after this page: Enter does nothing here.
     Button5->setEnabled(false);
     SetDefaultButton(Button5);
-    // Its own bold font, not only the default button's.
-    Button5->setFont(ui::BoldWindowFont());
 
     CheckBox1->SetOnClick([this] { CheckBox1Click(); });
     Button1->SetOnClick([this] { Button1Click(); });
