@@ -10,15 +10,28 @@
 #include "ui/message_box.h"
 #include "ui/win_help.h"
 
+#include <cstdlib>
 #include <gtest/gtest.h>
 
 namespace {
 
 using namespace testing_support;
 
-class JourneyTest : public app_test::ProgramTest {};
+class JourneyTest : public app_test::ProgramTest {
+protected:
+    // What the installation writes into the registry (the sandbox's hives), run the way
+    // cmake --install runs it.
+    static void Install(const std::string& installFolder) {
+        const std::string command = std::string("\"") + BRISVANE_CMAKE + "\" -DBRISVANE_REG=\"" +
+                                    BRISVANE_REG + "\" -DINSTALL_FOLDER=\"" + installFolder +
+                                    "\" -P \"" + BRISVANE_REGISTER_SCRIPT + "\" > /dev/null";
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    }
+};
 
 TEST_F(JourneyTest, FirstStartReviewThePathsCleanGoBackAndClose) {
+    TempFolder installFolder{"brisvane-install"};
+    Install(installFolder.Path());
     TempFolder profile{"brisvane-profile"};
     for (const char* folder : {"Cookies", "Favorites", "Favorites/Links", "History", "Cache"})
         MakeFolder(profile / folder);
@@ -67,6 +80,12 @@ TEST_F(JourneyTest, FirstStartReviewThePathsCleanGoBackAndClose) {
     EXPECT_TRUE(Exists(profile / "History/index.dat")) << "history was not ticked";
     EXPECT_FALSE(Form3->Visible());
     ASSERT_TRUE(Form4->Visible());
+
+    Form4->CheckBox1->click();
+    EXPECT_EQ(boxes.Count(), 2u) << boxes.Last().text;
+    EXPECT_EQ(ValueText(HKEY_LOCAL_MACHINE, layout::kRunKey, layout::kRunEntry),
+              installFolder / "brisvan");
+    EXPECT_TRUE(Form4->CheckBox1->Checked());
 
     Form4->Button4->click();
     EXPECT_FALSE(Form4->Visible());
