@@ -3,12 +3,15 @@
 #include "platform/local_path.h"
 
 #include <QFile>
+#include <QGuiApplication>
 #include <QPointer>
+#include <QScreen>
 #include <QTextBlock>
 #include <QTextBrowser>
 #include <QTextDocument>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace ui {
 
@@ -21,6 +24,27 @@ QPointer<HelpWindow>& OpenWindow() {
 
 QString Escaped(const std::string& text) {
     return QString::fromStdString(text).toHtmlEscaped();
+}
+
+constexpr int kWidth = 560;
+constexpr int kHeight = 480;
+// Room for the title bar and frame that the desktop adds, which is unknown until the window is
+// first shown.
+constexpr int kFrameAllowance = 40;
+
+// Centred on the screen, made smaller where the screen is too small, so that the whole window
+// and its title bar are on the screen.
+void PlaceOnScreen(QWidget* window) {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    const int width = std::min(kWidth, area.width() - kFrameAllowance);
+    const int height = std::min(kHeight, area.height() - kFrameAllowance);
+    window->resize(width, height);
+    // For a window, the position is that of its frame's top left corner.
+    window->move(area.x() + (area.width() - width - kFrameAllowance) / 2,
+                 area.y() + (area.height() - height - kFrameAllowance) / 2);
 }
 
 bool HasAnchor(const QTextDocument& document, const QString& name) {
@@ -37,7 +61,7 @@ HelpWindow::HelpWindow(QWidget* owner) : QWidget(owner, Qt::Window) {
     // The owner only ties the window's life to the program; it is not modal to anything.
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle("Brisvane Help");
-    resize(560, 480);
+    PlaceOnScreen(this);
     m_browser = new QTextBrowser(this);
     m_browser->setOpenExternalLinks(true);
     auto* layout = new QVBoxLayout(this);

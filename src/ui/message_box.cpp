@@ -2,6 +2,7 @@
 
 #include "ui/application.h"
 #include "ui/handle.h"
+#include "ui/window_font.h"
 
 #include <QEventLoop>
 #include <QMessageBox>
@@ -37,6 +38,8 @@ int ShowRealMessageBox(const ui::MessageBoxCall& call) {
                     QString::fromStdString(call.text), QMessageBox::Ok,
                     ownedByApplication ? nullptr : owner);
     box.setTextFormat(Qt::PlainText);
+    // The windows' own font rather than the desktop's larger one.
+    box.setFont(ui::WindowFont());
     box.setWindowIcon(Application.Icon());
     if (ownedByApplication) {
         box.setWindowModality(Qt::ApplicationModal);
