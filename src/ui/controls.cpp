@@ -4,6 +4,7 @@
 
 #include <QPainter>
 #include <algorithm>
+#include <limits>
 
 namespace ui {
 
@@ -109,6 +110,19 @@ void TProgressBar::StepIt() {
 }
 
 TEdit::TEdit(QWidget* parent, const std::string& text, int left, int top, int width, int height)
-    : QLineEdit(QString::fromStdString(text), parent) {
+    : QLineEdit(parent) {
     ui::SetBounds(this, left, top, width, height);
+    setMaxLength(std::numeric_limits<int>::max());
+    // Every change is one edit, so the bytes the user did not touch stay as they were.
+    connect(this, &QLineEdit::textChanged, this,
+            [this](const QString& shown) { m_text.Edit(shown); });
+    SetText(text);
+}
+
+void TEdit::SetText(const std::string& text) {
+    setText(m_text.Load(text));
+}
+
+std::string TEdit::Text() const {
+    return m_text.Bytes();
 }

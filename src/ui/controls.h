@@ -3,6 +3,8 @@
 // event and reaches the handler through the guard.
 #pragma once
 
+#include "ui/edit_text.h"
+
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -97,12 +99,17 @@ private:
     int m_step = 10;
 };
 
-// A one-line edit field.
+// A one-line edit field without a length limit of its own. Its text is bytes: a byte that is
+// not part of UTF-8 shows as the character the Windows code page gives it, and Text() gives
+// back exactly the bytes that were set, except where the user has changed the text.
 class TEdit : public QLineEdit {
     Q_OBJECT
 
 public:
     TEdit(QWidget* parent, const std::string& text, int left, int top, int width, int height);
-    std::string Text() const { return text().toStdString(); }
-    void SetText(const std::string& text) { setText(QString::fromStdString(text)); }
+    std::string Text() const;
+    void SetText(const std::string& text);
+
+private:
+    ui::ByteText m_text;
 };

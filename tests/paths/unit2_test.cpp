@@ -229,6 +229,44 @@ TEST_F(SettingsDialogTest, OkStoresTheEditsAsTheyAreAndHides) {
     EXPECT_EQ(m_messages.Count(), 0u);
 }
 
+TEST_F(SettingsDialogTest, AnUneditedOkWritesBackExactlyTheBytesThatWereLoaded) {
+    // A "ü" as a Windows export stores it, which is not UTF-8, and a path longer than any limit
+    // an edit field might set by default.
+    const std::string codePagePath = "C:\\Users\\J\xFCrgen\\Cookies";
+    const std::string longPath = "D:\\" + std::string(40000, 'x');
+    SetText(HKEY_CURRENT_USER, layout::kPathsKey, "IE Cookie", codePagePath);
+    SetText(HKEY_CURRENT_USER, layout::kPathsKey, "IE Cache", longPath);
+    CreateWindows();
+
+    EXPECT_EQ(Form2->Edit1->text(), QString::fromUtf8("C:\\Users\\J\u00FCrgen\\Cookies"))
+        << "shown as the code page's character, not replaced";
+    Form2->Show();
+    Form2->Button1->click();
+    EXPECT_EQ(ValueText(HKEY_CURRENT_USER, layout::kPathsKey, "IE Cookie"), codePagePath);
+    EXPECT_TRUE(ValueText(HKEY_CURRENT_USER, layout::kPathsKey, "IE Cache") == longPath)
+        << "the long path came back changed";
+}
+
+TEST_F(SettingsDialogTest, AnEditKeepsTheLoadedBytesOfTheTextTheUserDidNotChange) {
+    SetText(HKEY_CURRENT_USER, layout::kPathsKey, "IE Cookie", "C:\\J\xFCrgen\\Cookies");
+    CreateWindows();
+    Form2->Show();
+
+    Form2->Edit1->end(false);
+    QTest::keyClicks(Form2->Edit1, "\\Old");
+    Form2->Edit1->setCursorPosition(3);
+    Form2->Edit1->insert(QString::fromUtf8("\u00E9"));
+    Form2->Edit2->SetText("C:\\Fav");
+    Form2->Edit2->end(false);
+    QTest::keyClicks(Form2->Edit2, "orites");
+    Form2->Button1->click();
+
+    EXPECT_EQ(ValueText(HKEY_CURRENT_USER, layout::kPathsKey, "IE Cookie"),
+              "C:\\\xC3\xA9J\xFCrgen\\Cookies\\Old")
+        << "typed text is UTF-8; the bytes around it are as loaded";
+    EXPECT_EQ(ValueText(HKEY_CURRENT_USER, layout::kPathsKey, "IE Favorites"), "C:\\Favorites");
+}
+
 TEST_F(SettingsDialogTest, OkThatCannotWriteReportsTheErrorAndStaysOpen) {
     CreateWindows();
     Form2->Show();
