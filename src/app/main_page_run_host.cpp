@@ -36,16 +36,24 @@ void MainPageRunHost::SetNextCursor(RunCursor cursor) {
     m_page.Button5->setCursor(cursor == RunCursor::HourGlass ? Qt::WaitCursor : Qt::ArrowCursor);
 }
 
+// The progress window is drawn whole at once: under a window manager one pass of pending
+// messages does not map and expose a window that was only just shown.
 void MainPageRunHost::ShowProgress() {
     Form3->Show();
+    Form3->DrawNow();
 }
 
 void MainPageRunHost::AdvanceProgress() {
     Form3->ProgressBar1->StepIt();
+    Form3->DrawNow();
 }
 
 void MainPageRunHost::ProcessMessages() {
     Application.ProcessMessages();
+}
+
+void MainPageRunHost::KeepAnswering() {
+    Application.ProcessMessagesExceptInput();
 }
 
 void MainPageRunHost::CloseProgress() {

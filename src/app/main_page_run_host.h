@@ -17,6 +17,7 @@ public:
     void ShowProgress() override;
     void AdvanceProgress() override;
     void ProcessMessages() override;
+    void KeepAnswering() override;
     void CloseProgress() override;
     // Over the main page; when the finish page is still visible it is only brought forward.
     void ShowFinishPage() override;

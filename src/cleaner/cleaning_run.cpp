@@ -1,6 +1,7 @@
 #include "cleaner/cleaning_run.h"
 
 #include "cleaner/folder_purge.h"
+#include "cleaner/keep_answering.h"
 #include "cleaner/netscape_profile.h"
 #include "cleaner/typed_urls.h"
 #include "platform/win32.h"
@@ -92,7 +93,10 @@ void RunCleaning(CleaningRunHost& host) {
             host.ShowSettingsDialog();
             return;
         }
-        CleanTickedCategories(host, paths, installFolder);
+        {
+            const KeepAnsweringScope answering([&host] { host.KeepAnswering(); });
+            CleanTickedCategories(host, paths, installFolder);
+        }
         paths.CloseSubkey();
     }
     host.SetNextCursor(RunCursor::Arrow);

@@ -26,6 +26,8 @@ public:
     virtual void AdvanceProgress() = 0;
     // Lets pending window messages through once; a handler run here may start a nested run.
     virtual void ProcessMessages() = 0;
+    // Lets the windows paint and answers the desktop, but lets no user input through.
+    virtual void KeepAnswering() = 0;
     virtual void CloseProgress() = 0;
     virtual void ShowFinishPage() = 0;
 };

@@ -1,5 +1,6 @@
 #include "cleaner/folder_purge.h"
 
+#include "cleaner/keep_answering.h"
 #include "platform/root_or_home.h"
 #include "platform/win32.h"
 
@@ -29,7 +30,10 @@ public:
 
     bool Valid() const { return m_handle != INVALID_HANDLE_VALUE; }
     const WIN32_FIND_DATAA& Entry() const { return m_data; }
-    bool Next() { return FindNextFileA(m_handle, &m_data) != FALSE; }
+    bool Next() {
+        KeepAnswering();
+        return FindNextFileA(m_handle, &m_data) != FALSE;
+    }
 
 private:
     WIN32_FIND_DATAA m_data{};

@@ -82,6 +82,10 @@ void TApplication::ProcessMessages() {
     QApplication::processEvents();
 }
 
+void TApplication::ProcessMessagesExceptInput() {
+    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::X11ExcludeTimers);
+}
+
 HWND TApplication::Handle() const {
     return ui::ToHandle(m_window);
 }

@@ -56,6 +56,9 @@ public:
     bool Terminated() const { return m_terminated; }
     // Dispatches the messages that are waiting, then returns.
     void ProcessMessages();
+    // Dispatches what is waiting except user input (and timers, which may stand for it): the
+    // windows paint and the desktop gets its answers, but no handler of the program runs.
+    void ProcessMessagesExceptInput();
 
     // The hidden window that owns the application: the owner of the error report and of the
     // help viewer calls.

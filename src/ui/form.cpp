@@ -7,9 +7,12 @@
 #include "ui/window_frame.h"
 
 #include <QCloseEvent>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QScreen>
+#include <QThread>
+#include <QWindow>
 
 namespace {
 
@@ -65,6 +68,24 @@ void TForm::Show() {
         // Called directly: an error here ends the code that showed the window.
         FormShow();
     }
+}
+
+void TForm::DrawNow() {
+    if (!isVisible())
+        return;
+    constexpr int kExposeWaitMs = 2000;
+    QElapsedTimer waited;
+    waited.start();
+    for (;;) {
+        Application.ProcessMessagesExceptInput();
+        const QWindow* window = windowHandle();
+        if (!window || window->isExposed() || waited.elapsed() > kExposeWaitMs)
+            break;
+        QThread::msleep(5);
+    }
+    repaint();
+    // Sends the painted picture on to the display.
+    Application.ProcessMessagesExceptInput();
 }
 
 void TForm::Close() {

@@ -34,6 +34,10 @@ public:
     // Makes the window visible and brings it to the front. The first time it is placed at the
     // centre of the screen; later it keeps its place.
     void Show();
+    // Paints the window now and hands the picture to the display. A window shown a moment ago
+    // is first waited for, a bounded time, until the desktop has mapped and exposed it; no user
+    // input is let through meanwhile.
+    void DrawNow();
     // The main window: terminate. Any other: hide.
     void Close();
     void Hide();

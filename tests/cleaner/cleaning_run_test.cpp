@@ -1,5 +1,6 @@
 #include "cleaner/cleaning_run.h"
 #include "cleaner/file_errors.h"
+#include "cleaner/keep_answering.h"
 #include "cleaner_test_helpers.h"
 #include "recording_host.h"
 #include "settings/registry.h"
@@ -351,6 +352,30 @@ TEST_F(CleaningRunTest, NextPressedWhileMessagesAreProcessed_RunsANestedRunToIts
     expected.insert(expected.end(), kRunWithNetscapeSkipped.begin() + 3,
                     kRunWithNetscapeSkipped.end());
     EXPECT_EQ(m_host.events, expected);
+}
+
+TEST_F(CleaningRunTest, LargeFolder_IsAnsweredForDuringTheWalkButLetsInputInOnlyTwice) {
+    SetAllPaths("");
+    MakeFolder(Dir("ie-cookies"));
+    constexpr int kFiles = 500;
+    for (int i = 0; i < kFiles; ++i)
+        WriteFile(Dir("ie-cookies/c" + std::to_string(i) + ".txt"), "x");
+    SetPath(layout::kIeCookiePath, Dir("ie-cookies"));
+    m_host.ticked = {CleaningOption::Cookies};
+    bool answeredBeforeTheWalkEnded = false;
+    m_host.onKeepAnswering = [&] {
+        answeredBeforeTheWalkEnded = answeredBeforeTheWalkEnded || !fs::is_empty(Dir("ie-cookies"));
+    };
+
+    RunCleaning(m_host);
+
+    EXPECT_TRUE(answeredBeforeTheWalkEnded);
+    EXPECT_EQ(std::count(m_host.events.begin(), m_host.events.end(), "process messages"), 2);
+    EXPECT_TRUE(fs::is_empty(Dir("ie-cookies")));
+
+    const int callsDuringRun = m_host.keepAnsweringCalls;
+    KeepAnswering();
+    EXPECT_EQ(m_host.keepAnsweringCalls, callsDuringRun) << "nothing is answered after the run";
 }
 
 TEST_F(CleaningRunTest, FileSystemRoot_IsSkippedLikeAMissingFolder) {

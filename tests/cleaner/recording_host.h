@@ -17,6 +17,9 @@ public:
     std::string notice;
     // Runs inside ProcessMessages, given how many times it was called before.
     std::function<void(int)> onProcessMessages;
+    // Not in events: how often depends on how long the walks take.
+    int keepAnsweringCalls = 0;
+    std::function<void()> onKeepAnswering;
 
     static const char* Name(CleaningOption option) {
         switch (option) {
@@ -60,6 +63,11 @@ public:
         events.push_back("process messages");
         if (onProcessMessages)
             onProcessMessages(m_processCalls++);
+    }
+    void KeepAnswering() override {
+        ++keepAnsweringCalls;
+        if (onKeepAnswering)
+            onKeepAnswering();
     }
     void CloseProgress() override { events.push_back("close progress"); }
     void ShowFinishPage() override { events.push_back("finish page"); }
