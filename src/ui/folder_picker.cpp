@@ -4,18 +4,26 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QUrl>
 
 namespace ui {
 
 namespace {
 
 std::optional<std::string> PickRealFolder(const FolderPickerCall& call) {
-    const QString chosen = QFileDialog::getExistingDirectory(FromHandle(call.owner),
-                                                             QString::fromStdString(call.prompt),
-                                                             QString(), QFileDialog::ShowDirsOnly);
-    if (chosen.isEmpty())
+    QFileDialog picker(FromHandle(call.owner), QString::fromStdString(call.prompt));
+    picker.setFileMode(QFileDialog::Directory);
+    // Qt's own dialog, so that it blocks only its owner: the program's other windows stay
+    // usable, as they do beside the Windows picker.
+    picker.setOptions(QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
+    picker.setWindowModality(Qt::WindowModal);
+    // The top of the namespace, whatever folder the process happens to be in.
+    picker.setDirectory(QDir::rootPath());
+    picker.setSidebarUrls(
+        {QUrl::fromLocalFile(QDir::rootPath()), QUrl::fromLocalFile(QDir::homePath())});
+    if (picker.exec() != QDialog::Accepted || picker.selectedFiles().isEmpty())
         return std::nullopt;
-    return QDir::toNativeSeparators(chosen).toStdString();
+    return QDir::toNativeSeparators(picker.selectedFiles().constFirst()).toStdString();
 }
 
 } // namespace
