@@ -2,6 +2,7 @@
 
 #include "ui/guard.h"
 
+#include <QFontMetrics>
 #include <QPainter>
 #include <algorithm>
 #include <limits>
@@ -61,17 +62,32 @@ TGroupBox::TGroupBox(QWidget* parent, const std::string& caption, int left, int 
     setFocusPolicy(Qt::NoFocus);
 }
 
-void TGroupBox::paintEvent(QPaintEvent* event) {
-    if (!title().isEmpty()) {
-        QGroupBox::paintEvent(event);
+void TGroupBox::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    const QFontMetrics metrics(font());
+    const QString caption = title();
+    // Without a caption the box is a rule; with one, the frame's top edge runs through the
+    // middle of the caption, and the controls sit inside below it.
+    const int line = caption.isEmpty() ? height() / 2 : metrics.height() / 2;
+    const QColor dark = palette().color(QPalette::Dark);
+    const QColor light = palette().color(QPalette::Light);
+    if (caption.isEmpty()) {
+        painter.setPen(dark);
+        painter.drawLine(0, line, width() - 1, line);
+        painter.setPen(light);
+        painter.drawLine(0, line + 1, width() - 1, line + 1);
         return;
     }
-    QPainter painter(this);
-    const int middle = height() / 2;
-    painter.setPen(palette().color(QPalette::Dark));
-    painter.drawLine(0, middle, width() - 1, middle);
-    painter.setPen(palette().color(QPalette::Light));
-    painter.drawLine(0, middle + 1, width() - 1, middle + 1);
+    const QRect frame(0, line, width() - 2, height() - line - 2);
+    painter.setPen(light);
+    painter.drawRect(frame.translated(1, 1));
+    painter.setPen(dark);
+    painter.drawRect(frame);
+    const QRect text(kCaptionIndent, 0, metrics.horizontalAdvance(caption), metrics.height());
+    painter.fillRect(text, palette().color(QPalette::Window));
+    painter.setPen(
+        palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
+    painter.drawText(text, Qt::AlignLeft | Qt::AlignVCenter, caption);
 }
 
 TImage::TImage(QWidget* parent, int left, int top, int width, int height) : QLabel(parent) {

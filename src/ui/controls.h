@@ -58,8 +58,10 @@ public:
            bool wordWrap = false);
 };
 
-// A group box. Without a caption it is drawn as an etched horizontal rule, the way a flat
-// group box looks above a row of buttons.
+// A group box drawn the classic way: an etched frame whose top edge runs through the middle
+// of the caption, near the box's top, so that controls placed 16 pixels down are inside it.
+// Without a caption it is drawn as an etched horizontal rule, the way a flat group box looks
+// above a row of buttons.
 class TGroupBox : public QGroupBox {
     Q_OBJECT
 
@@ -69,6 +71,9 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+
+private:
+    static constexpr int kCaptionIndent = 8;
 };
 
 // A picture at its natural size.

@@ -124,6 +124,30 @@ TEST_F(SettingsDialogTest, ControlsCarryTheirCaptionsPlacesAndParents) {
     }
 }
 
+// The first row, from the top of the box, that differs from the dialog's background right of
+// the caption: the frame's top edge.
+int FrameTop(const QImage& dialog, const QRect& box) {
+    const int x = box.right() - 20;
+    const QRgb background = dialog.pixel(x, box.y() - 2);
+    for (int y = box.y(); y < box.bottom(); ++y)
+        if (dialog.pixel(x, y) != background)
+            return y - box.y();
+    return -1;
+}
+
+TEST_F(SettingsDialogTest, GroupFramesRunThroughTheirCaptionsAboveTheFirstRowOfLabels) {
+    TForm2 dialog;
+    dialog.show();
+    const QImage picture = dialog.grab().toImage();
+    for (TGroupBox* group : {dialog.GroupBox1, dialog.GroupBox2}) {
+        const int top = FrameTop(picture, group->geometry());
+        EXPECT_GE(top, 0) << group->title().toStdString();
+        EXPECT_LT(top, QFontMetrics(group->font()).height())
+            << group->title().toStdString() << ": the top edge crosses the caption";
+        EXPECT_LT(top + 2, dialog.Label2->y()) << "the labels are inside the frame";
+    }
+}
+
 TEST_F(SettingsDialogTest, TabOrderRunsThroughEachGroupThenTheButtonsAndNoneIsDefault) {
     TForm2 dialog;
     std::vector<QWidget*> chain;
