@@ -1,6 +1,7 @@
 #include "app/project1.h"
 
 #include "app/artwork.h"
+#include "app/registry_notice.h"
 #include "app/unit1.h"
 #include "app/unit4.h"
 #include "cleaner/unit3.h"
@@ -25,6 +26,7 @@ int Project1(int& argc, char** argv) {
         // Lets the desktop match the windows with the installed launcher and its icon.
         QGuiApplication::setDesktopFileName("brisvane");
         CreateWindows();
+        ReportUnusableRegistryFiles();
         Application.Run();
     });
     Application.Finalize();

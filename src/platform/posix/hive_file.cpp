@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <map>
 #include <mutex>
 #include <pwd.h>
 #include <set>
@@ -65,6 +66,12 @@ std::string ParentOf(const std::string& path) {
     return path.substr(0, slash);
 }
 
+// The damage last found in each hive file, for HiveDamage.
+std::map<std::string, std::string>& DamageFound() {
+    static std::map<std::string, std::string> found;
+    return found;
+}
+
 // Once per process and damage, so that a program that opens keys all day does not flood
 // stderr.
 void ReportDamage(const std::string& path, const ParseError& error) {
@@ -74,6 +81,7 @@ void ReportDamage(const std::string& path, const ParseError& error) {
                           std::to_string(error.line) + " (" + error.reason +
                           "); it is left as it is and its keys cannot be opened";
     std::lock_guard lock(mutex);
+    DamageFound()[path] = "line " + std::to_string(error.line) + " (" + error.reason + ")";
     if (reported.insert(message).second)
         std::fprintf(stderr, "%s\n", message.c_str());
 }
@@ -220,6 +228,13 @@ bool HiveIsReadOnly(Root root) {
 
 LONG LoadHive(Root root, Key& out) {
     return LoadHiveAt(root, HivePath(root), out);
+}
+
+std::optional<std::string> HiveDamage(Root root) {
+    Key ignored;
+    if (LoadHive(root, ignored) != ERROR_BADDB)
+        return std::nullopt;
+    return DamageFound()[HivePath(root)];
 }
 
 LONG ChangeHive(Root root, const std::function<LONG(Key& hiveRoot, bool& changed)>& change) {

@@ -33,6 +33,10 @@ bool HiveIsReadOnly(Root root);
 // file does not parse (reported once per process on stderr with its line), or ERROR_CANTREAD.
 LONG LoadHive(Root root, Key& out);
 
+// Where and why the hive file does not parse ("line 7 (...)"), or nothing when it parses, is
+// missing or cannot be read.
+std::optional<std::string> HiveDamage(Root root);
+
 // Locks the hive, loads it, lets change edit it and, when change returns ERROR_SUCCESS and sets
 // its flag, writes it back atomically before unlocking. A read-only or damaged hive is never
 // written: ERROR_ACCESS_DENIED, ERROR_BADDB.
