@@ -4,12 +4,18 @@
 #include "app_fixture.h"
 #include "paths/unit2.h"
 #include "settings/registry_layout.h"
+#include "support/temp_folder.h"
 #include "ui/application.h"
 #include "ui/message_box.h"
 #include "ui/win_help.h"
 
+#include <QAbstractButton>
 #include <QTest>
+#include <QTextDocumentFragment>
 #include <algorithm>
+#include <set>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -72,6 +78,42 @@ TEST_F(HelpAndAboutTest, AboutShowsTheSameEightLinesOnBothPages) {
         EXPECT_EQ(call->caption, "Brisvane");
         EXPECT_EQ(call->type, UINT(MB_OK | MB_ICONINFORMATION));
     }
+}
+
+} // namespace
+
+namespace {
+
+// Every caption set in bold in the help file, as the reader sees it.
+std::vector<std::string> BoldCaptions(const std::string& html) {
+    std::vector<std::string> captions;
+    for (std::size_t at = html.find("<b>"); at != std::string::npos;
+         at = html.find("<b>", at + 3)) {
+        const std::size_t end = html.find("</b>", at);
+        if (end == std::string::npos)
+            break;
+        captions.push_back(QTextDocumentFragment::fromHtml(
+                               QString::fromStdString(html.substr(at + 3, end - at - 3)))
+                               .toPlainText()
+                               .toStdString());
+    }
+    return captions;
+}
+
+TEST_F(HelpAndAboutTest, EveryButtonAndBoxTheHelpNamesIsOnAWindowUnderThatCaption) {
+    std::set<std::string> onWindows;
+    for (TForm* form : Application.Forms())
+        for (const QAbstractButton* control : form->findChildren<QAbstractButton*>())
+            onWindows.insert(control->text().remove('&').toStdString());
+
+    const std::vector<std::string> named =
+        BoldCaptions(testing_support::ReadFile(BRISVANE_HELP_FILE));
+    ASSERT_GT(named.size(), 10u);
+    for (const std::string& caption : named)
+        EXPECT_EQ(onWindows.count(caption), 1u) << "the help names \"" << caption << "\"";
+    for (const char* settingsButton : {"OK", "Cancel", "Reset", "Help"})
+        EXPECT_NE(std::find(named.begin(), named.end(), settingsButton), named.end())
+            << settingsButton;
 }
 
 } // namespace
