@@ -1,19 +1,25 @@
 #!/usr/bin/env bash
-# Draws the main page, the progress window, the finish page and the help window into
-# docs/screenshots/ (main-page.png, progress-window.png, finish-page.png, help-window.png) on
-# Qt's offscreen platform, so no display is needed. The pictures show the windows' client areas;
-# the desktop draws the title bar. BUILD_DIR chooses the build folder.
+# Draws every picture in the README into docs/screenshots/. First on Qt's offscreen platform,
+# which needs no display, the windows' client areas as the program draws them (main-page,
+# progress-window, finish-page, help-window and settings-dialog .png); the desktop draws the
+# title bars. Then, on a virtual display with the openbox window manager
+# (scripts/run-on-desktop.sh), what a user's screen shows, title bars included: the progress
+# window in the middle of a cleaning run and the settings dialog (desktop-progress-window.png,
+# desktop-settings-dialog.png). BUILD_DIR chooses the build folder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 build="${BUILD_DIR:-build}"
 out="docs/screenshots"
 [ -f "$build/CMakeCache.txt" ] || cmake -S . -B "$build" -G Ninja
-cmake --build "$build" --target brisvane-screenshots
+cmake --build "$build" --target brisvane-screenshots -j"$(nproc)"
 mkdir -p "$out"
 
-# A registry of its own, so that the pictures show a fresh start and the user's settings stay
-# untouched.
+# A registry of its own for each drawing, so that the pictures show a fresh start and the
+# user's settings stay untouched.
 registry="$(mktemp -d)"
 trap 'rm -rf "$registry"' EXIT
-XDG_CONFIG_HOME="$registry" QT_QPA_PLATFORM=offscreen "$build/src/app/brisvane-screenshots" "$out"
+XDG_CONFIG_HOME="$registry/offscreen" QT_QPA_PLATFORM=offscreen \
+    "$build/src/app/brisvane-screenshots" "$out"
+XDG_CONFIG_HOME="$registry/desktop" \
+    bash scripts/run-on-desktop.sh "$build/src/app/brisvane-screenshots" --desktop "$out"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Runs a test on a desktop of its own: a virtual X display (1024x768, the smallest screen the
-# windows must fit) with the openbox window manager, which maps, frames and exposes windows the
-# way a user's desktop does. Exits 77 (skipped) when Xvfb or openbox is not installed.
+# Runs a command (a test, the screenshots) on a desktop of its own: a virtual X display
+# (1024x768, the smallest screen the windows must fit) with the openbox window manager, which
+# maps, frames and exposes windows the way a user's desktop does. Exits 77 (skipped) when Xvfb
+# or openbox is not installed.
 set -uo pipefail
 for tool in Xvfb openbox; do
     if ! command -v "$tool" > /dev/null; then
