@@ -12,12 +12,23 @@ build="${BUILD_DIR:-build-release}"
 bash scripts/install-deps.sh
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
     -DBRISVANE_BUILD_TESTS=OFF -DBRISVANE_BUILD_BENCH=OFF
-cmake --build "$build" -j2
+cmake --build "$build" -j"$(nproc)"
 cmake --install "$build"
 
 program="$prefix/lib/brisvane/brisvan"
 echo
 echo "Brisvane is installed in $prefix/lib/brisvane (launcher: Brisvane in the desktop's menu)."
+case ":$PATH:" in
+*":$prefix/bin:"*) ;;
+*)
+    cat <<MSG
+$prefix/bin, where brisvan and brisvane-reg are linked, is not on your PATH. Debian's
+~/.profile adds ~/.local/bin when it exists, so logging in again is enough for the default
+prefix; until then, or for another prefix:
+    export PATH="$prefix/bin:\$PATH"
+MSG
+    ;;
+esac
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     cat <<MSG

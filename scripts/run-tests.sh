@@ -7,5 +7,6 @@ bash scripts/install-deps.sh
 build="${BUILD_DIR:-build}"
 # shellcheck disable=SC2086
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" ${CMAKE_ARGS:-}
-cmake --build "$build"
+# As many jobs as the machine has cores; Ninja would start more.
+cmake --build "$build" -j"$(nproc)"
 ctest --test-dir "$build" --output-on-failure -j"$(nproc)" --timeout 600
