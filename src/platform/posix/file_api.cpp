@@ -24,7 +24,9 @@ namespace {
 
 thread_local DWORD t_lastError = ERROR_SUCCESS;
 
-DWORD ErrorFromErrno(int error) {
+} // namespace
+
+DWORD brisvane::platform::posix::ErrorFromErrno(int error) {
     switch (error) {
     case 0:
         return ERROR_SUCCESS;
@@ -57,6 +59,8 @@ DWORD ErrorFromErrno(int error) {
         return ERROR_INVALID_PARAMETER;
     }
 }
+
+namespace {
 
 BOOL Fail(DWORD error) {
     t_lastError = error;
