@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
 #include <thread>
@@ -31,8 +32,9 @@ public:
         std::string linkTarget;
     };
 
-    explicit Swapper(std::vector<Swap> swaps)
-        : m_swaps(std::move(swaps)), m_thread([this] { Run(); }) {
+    // With `startIn`, swapping begins only once the walk has made that folder current.
+    explicit Swapper(std::vector<Swap> swaps, std::string startIn = {})
+        : m_swaps(std::move(swaps)), m_startIn(std::move(startIn)), m_thread([this] { Run(); }) {
         while (!m_started)
             std::this_thread::yield();
     }
@@ -46,8 +48,15 @@ public:
     }
 
 private:
+    static std::string CurrentFolder() {
+        std::error_code error;
+        return std::filesystem::read_symlink("/proc/self/cwd", error).string();
+    }
+
     void Run() {
         m_started = true;
+        while (!m_startIn.empty() && !m_stop && CurrentFolder() != m_startIn)
+            std::this_thread::yield();
         while (!m_stop) {
             for (const Swap& swap : m_swaps) {
                 const std::string aside = swap.folder + ".aside";
@@ -64,6 +73,7 @@ private:
     }
 
     std::vector<Swap> m_swaps;
+    std::string m_startIn;
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_started{false};
     std::atomic<int> m_count{0};
@@ -85,8 +95,8 @@ protected:
     void MakeOutside() {
         std::filesystem::remove_all(Path("outside"));
         Folder("outside", kFilesPerFolder);
-        for (const char* sub : {"docs", "A", "B", "C", "D", "E", "F", "G", "H", "0", "1", "2", "3",
-                                "4", "5", "6"})
+        for (const char* sub :
+             {"docs", "A", "B", "C", "D", "E", "F", "G", "H", "0", "1", "2", "3", "4", "5", "6"})
             Folder(std::string("outside/") + sub, 3);
         m_outside = Snapshot(Path("outside"));
     }
@@ -94,18 +104,21 @@ protected:
     // Runs `round` (which sets up a tree, enters its folder and returns the walk to race)
     // until enough swaps have hit; returns the rounds after which the outside tree differed.
     int RoundsThatTouchedOutside(const std::function<std::function<void()>()>& round,
-                                 const std::vector<Swapper::Swap>& swaps) {
+                                 const std::vector<Swapper::Swap>& swaps,
+                                 const std::string& startIn = {}) {
         int damaged = 0;
         int swapped = 0;
         int rounds = 0;
+        MakeOutside();
         for (; rounds < kMaxRounds && swapped < kSwapsWanted; ++rounds) {
-            MakeOutside();
             const std::function<void()> walk = round();
-            Swapper swapper(swaps);
+            Swapper swapper(swaps, startIn);
             walk();
             swapped += swapper.Stop();
-            if (Snapshot(Path("outside")) != m_outside)
+            if (Snapshot(Path("outside")) != m_outside) {
                 ++damaged;
+                MakeOutside();
+            }
         }
         std::printf("%d rounds, %d swaps, %d rounds touched outside files\n", rounds, swapped,
                     damaged);
@@ -144,7 +157,7 @@ TEST_F(WalkRaceTest, HistoryWalkMovesNothingFromOutside) {
         Folder("Install", 0);
         Folder("History", kFilesPerFolder);
         for (const char* sub : {"A", "B", "C", "D", "E", "F", "G", "H"})
-            Folder(std::string("History/") + sub, 2);
+            Folder(std::string("History/") + sub, kFilesPerFolder);
         Enter("History");
         const std::string install = Path("Install");
         return [install] { ParkSubfolders(install); };
@@ -164,9 +177,12 @@ TEST_F(WalkRaceTest, StartupWalkStaysInsideTheInstallFolder) {
         const std::string install = Path("Install");
         return [install] { PurgeParkedFolders(install); };
     };
-    // A link may also stand at the install folder's path when the walk begins; the walk then
-    // goes by the path it was given, where no parked-folder name is there to touch.
-    EXPECT_EQ(RoundsThatTouchedOutside(round, {{Path("Install/4"), Path("outside/docs")},
-                                               {Path("Install"), Path("outside")}}),
+    // The walk enters the install folder by the path it is given, so swapping starts once it
+    // is in; from then on it must never go by that path again.
+    const std::string install = std::filesystem::canonical(m_root.Path()).string() + "/Install";
+    EXPECT_EQ(RoundsThatTouchedOutside(
+                  round,
+                  {{Path("Install/4"), Path("outside/docs")}, {Path("Install"), Path("outside")}},
+                  install),
               0);
 }

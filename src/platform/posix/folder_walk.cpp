@@ -101,7 +101,8 @@ bool EnterSubfolder(const char* name) {
         return Fail(ERROR_PATH_NOT_FOUND);
     // The folder is opened once, without following a link, and that very folder is entered:
     // nothing can be put in its place between the check and the use.
-    const int folder = openat(AT_FDCWD, entry.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int folder =
+        openat(AT_FDCWD, entry.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (folder < 0)
         return Fail(errno == ELOOP || errno == ENOTDIR ? ERROR_DIRECTORY : ErrorFromErrno(errno));
     const int here = open(".", O_PATH | O_DIRECTORY | O_CLOEXEC);
