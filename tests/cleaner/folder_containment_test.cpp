@@ -179,14 +179,18 @@ TEST_F(FolderContainmentTest, ADesktopIniWithOtherNamesIsLeftAlone) {
     ExpectOutsideUntouched();
 }
 
-TEST_F(FolderContainmentTest, TheStoredReadOnlyBitKeepsAFile) {
-    const std::string folder = Folder("Cookies", {"plain.txt", "samba-locked.txt"});
-    // As Samba stores a read-only archive file: owner write bit set, read-only in the attribute.
+TEST_F(FolderContainmentTest, TheStoredReadOnlyBitKeepsAFileUntilItIsCleared) {
+    const std::string folder = Folder("Cookies", {"plain.txt", "samba-locked.txt", "desktop.ini"});
+    // As Samba stores read-only files: the owner write bit set, read-only in the attribute.
     ASSERT_EQ(setxattr((folder + "/samba-locked.txt").c_str(), "user.DOSATTRIB", "0x21", 4, 0), 0);
+    ASSERT_EQ(setxattr((folder + "/desktop.ini").c_str(), "user.DOSATTRIB", "0x27", 4, 0), 0);
     ASSERT_NO_FATAL_FAILURE(Enter(folder));
 
     EXPECT_TRUE(GetFileAttributesA("samba-locked.txt") & FILE_ATTRIBUTE_READONLY);
+    EXPECT_FALSE(DeleteFileA("samba-locked.txt"));
     PurgeFiles();
+    EXPECT_EQ(Tree(folder), (std::set<std::string>{"desktop.ini", "samba-locked.txt"}));
 
+    DropDesktopIni();
     EXPECT_EQ(Tree(folder), std::set<std::string>{"samba-locked.txt"});
 }
