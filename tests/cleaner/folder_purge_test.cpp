@@ -307,6 +307,8 @@ TEST_F(FolderPurgeTest, CacheWalk_NeverEntersOrRemovesALink) {
 }
 
 TEST_F(FolderPurgeTest, CacheWalk_FinishesInTheFolderItStartedInWhenItsPathMoves) {
+    if (OnWindows())
+        GTEST_SKIP() << "Windows refuses to rename the current folder, so its path stays put";
     Folder("Cache/A", {"a"});
     Folder("Cache/B", {"b"});
     Folder("Cache/C", {"c"});
