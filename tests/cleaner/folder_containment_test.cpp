@@ -4,6 +4,7 @@
 #include "cleaner/folder_purge.h"
 #include "cleaner/netscape_profile.h"
 #include "cleaner_test_helpers.h"
+#include "folder_fixture.h"
 #include "outside_snapshot.h"
 #include "platform/win32.h"
 #include "recording_host.h"
@@ -22,17 +23,8 @@ using namespace testing_support;
 
 namespace {
 
-class FolderContainmentTest : public ::testing::Test {
+class FolderContainmentTest : public FolderFixture {
 protected:
-    std::string Path(const std::string& name) const { return m_root / name; }
-
-    std::string Folder(const std::string& name, std::initializer_list<const char*> files = {}) {
-        MakeFolder(Path(name));
-        for (const char* file : files)
-            WriteFile(Path(name) + "/" + file, file);
-        return Path(name);
-    }
-
     // "outside" with files and a subfolder, recorded as it is now.
     std::string Outside() {
         const std::string outside = Folder("outside", {"precious.txt", "notes.txt"});
@@ -45,8 +37,6 @@ protected:
 
     void Enter(const std::string& folder) { ASSERT_TRUE(SetCurrentDirectoryA(folder.c_str())); }
 
-    TempFolder m_root;
-    RegistrySandbox m_sandbox;
     std::map<std::string, std::string> m_outsideBefore;
 };
 

@@ -1,4 +1,5 @@
 #include "cleaner/folder_purge.h"
+#include "folder_fixture.h"
 #include "platform/win32.h"
 #include "support/environment.h"
 #include "support/file_setup.h"
@@ -15,23 +16,7 @@ using namespace testing_support;
 
 namespace {
 
-class FolderPurgeTest : public ::testing::Test {
-protected:
-    std::string Path(const std::string& name) const { return m_root / name; }
-
-    // Makes `name` (under the root) a folder holding the given plain files.
-    std::string Folder(const std::string& name, std::initializer_list<const char*> files = {}) {
-        MakeFolder(Path(name));
-        for (const char* file : files)
-            WriteFile(Path(name) + "/" + file, file);
-        return Path(name);
-    }
-
-    TempFolder m_root;
-    // Declared after the folder so that it gives the current folder back before the folder is
-    // removed: Windows cannot remove a folder that is current.
-    RegistrySandbox m_sandbox;
-};
+using FolderPurgeTest = FolderFixture;
 
 std::set<std::string> Names(const std::string& folder) {
     std::set<std::string> names;
