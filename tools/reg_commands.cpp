@@ -138,6 +138,11 @@ std::string DescribeError(LONG rc, const KeyName& key) {
         return "The key or value name is not valid.";
     case ERROR_CANTWRITE:
         return "The registry hive " + hive::HivePath(key.root) + " could not be written.";
+    case ERROR_CANTREAD: {
+        std::string problem = hive::HiveFileProblem(key.root);
+        return "The registry hive " + hive::HivePath(key.root) + " " +
+               (problem.empty() ? "could not be read" : problem) + ".";
+    }
     default:
         return "The registry call failed with error " + std::to_string(rc) + ".";
     }
