@@ -68,6 +68,9 @@ KeyName ParseKey(const std::string& text) {
             break;
         start = at + 1;
     }
+    if (key.parts.size() > hive::kMaxKeyDepth)
+        throw UsageError("the key is more than " + std::to_string(hive::kMaxKeyDepth) +
+                         " levels below its root");
     key.display += "\\" + key.path;
     return key;
 }
