@@ -143,7 +143,8 @@ LONG ReadWhole(const std::string& path, std::string& content, bool& missing) {
         return ERROR_CANTREAD;
     // It may have been replaced between the look and the open.
     if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ReportNotAFile(path, info.st_mode);
+        if (!S_ISREG(info.st_mode))
+            ReportNotAFile(path, info.st_mode);
         close(fd);
         return ERROR_CANTREAD;
     }
