@@ -157,6 +157,18 @@ TEST_F(FileApiTest, Lookup_PrefersTheExactNameOverOtherSpellings) {
     EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
 }
 
+TEST_F(FileApiTest, Listing_AndLookup_TreatNonAsciiLettersAsNtfsDoes) {
+    for (const char* name : {"Écran", "zoo", "ärger", "Müller"})
+        MakeFolder(Path(name));
+    // By upper-cased UTF-16 code units: Z, then Ä (0xC4) before É (0xC9).
+    EXPECT_EQ(List("*.*"),
+              (std::vector<std::string>{".", "..", "Müller", "zoo", "ärger", "Écran"}));
+    EXPECT_TRUE(SetCurrentDirectoryA("MÜLLER"));
+    EXPECT_TRUE(SetCurrentDirectoryA("..\\écran"));
+    EXPECT_TRUE(SetCurrentDirectoryA("..\\\xC4rger")) << "the single-byte text of Windows";
+    EXPECT_EQ(List(m_folder.Path() + "\\ÄRGER"), (std::vector<std::string>{"ärger"}));
+}
+
 TEST_F(FileApiTest, CurrentFolder_ChangesOnlyToExistingFolders) {
     MakeFolder(Path("sub"));
     WriteFile(Path("file"), "x");
