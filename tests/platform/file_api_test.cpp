@@ -127,6 +127,11 @@ TEST_F(FileApiTest, Listing_MatchesPatternsAndPlainNamesWithoutRegardToCase) {
     EXPECT_EQ(List("*.txt"), (std::vector<std::string>{"one.TXT", "Two.txt"}));
     EXPECT_EQ(List("t?o.*"), (std::vector<std::string>{"Two.txt"}));
     EXPECT_EQ(List("README"), (std::vector<std::string>{"ReadMe"}));
+    // A wildcard matches whole characters, whatever their case, never single bytes of them.
+    for (const char* name : {"über.txt", "㼀x.txt"})
+        WriteFile(Path(name), "x");
+    EXPECT_EQ(List("Ü*"), (std::vector<std::string>{"über.txt"}));
+    EXPECT_EQ(List("?x.txt"), (std::vector<std::string>{"㼀x.txt"}));
 
     WIN32_FIND_DATAA data;
     EXPECT_EQ(FindFirstFileA("*.zip", &data), INVALID_HANDLE_VALUE);

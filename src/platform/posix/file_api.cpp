@@ -1,6 +1,7 @@
 #include "platform/posix/file_api.h"
 
 #include "platform/posix/dos_attributes.h"
+#include "platform/posix/name_case.h"
 #include "platform/posix/path_lookup.h"
 
 #include <algorithm>
@@ -104,29 +105,30 @@ bool ResolveExisting(LPCSTR name, ResolvedPath& resolved, struct stat& st) {
     return true;
 }
 
-bool MatchesWildcard(std::string_view pattern, std::string_view name) {
-    // Iterative '*' / '?' matching with one backtrack point, without regard to case.
+bool MatchesWildcard(std::string_view patternText, std::string_view nameText) {
+    // Iterative '*' / '?' matching with one backtrack point, on upper-cased code units so that
+    // a character is never split into bytes.
+    const std::u16string pattern = UpcasedUnits(patternText);
+    const std::u16string name = UpcasedUnits(nameText);
     std::size_t p = 0;
     std::size_t n = 0;
-    std::size_t star = std::string_view::npos;
+    std::size_t star = std::u16string::npos;
     std::size_t resume = 0;
     while (n < name.size()) {
-        if (p < pattern.size() && pattern[p] == '*') {
+        if (p < pattern.size() && pattern[p] == u'*') {
             star = p++;
             resume = n;
-        } else if (p < pattern.size() &&
-                   (pattern[p] == '?' ||
-                    EqualsIgnoreCase(pattern.substr(p, 1), name.substr(n, 1)))) {
+        } else if (p < pattern.size() && (pattern[p] == u'?' || pattern[p] == name[n])) {
             ++p;
             ++n;
-        } else if (star != std::string_view::npos) {
+        } else if (star != std::u16string::npos) {
             p = star + 1;
             n = ++resume;
         } else {
             return false;
         }
     }
-    while (p < pattern.size() && pattern[p] == '*')
+    while (p < pattern.size() && pattern[p] == u'*')
         ++p;
     return p == pattern.size();
 }

@@ -104,6 +104,14 @@ char16_t UpcaseUnit(char16_t unit) {
     return static_cast<char16_t>(unit + run->delta);
 }
 
+std::u16string UpcasedUnits(std::string_view name) {
+    std::u16string units;
+    UnitReader reader(name);
+    while (!reader.Done())
+        units.push_back(UpcaseUnit(reader.Next()));
+    return units;
+}
+
 int CompareNamesIgnoringCase(std::string_view a, std::string_view b) {
     UnitReader x(a);
     UnitReader y(b);

@@ -4,12 +4,16 @@
 // Windows-1252 code page, the single-byte text the program and older files use.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 namespace brisvane::platform::posix {
 
 // The code unit's upper-case form; units without one (and surrogates) stay as they are.
 char16_t UpcaseUnit(char16_t unit);
+
+// The name's code units, each upper-cased.
+std::u16string UpcasedUnits(std::string_view name);
 
 // <0, 0 or >0 as a sorts before, equal to or after b by their upper-cased code units.
 int CompareNamesIgnoringCase(std::string_view a, std::string_view b);
