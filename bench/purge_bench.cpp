@@ -126,10 +126,10 @@ double RunPurge(const std::string& root) {
     if (SetCurrentDirectoryA(history.c_str())) {
         DropDesktopIni();
         PurgeFiles();
-        ParkSubfolders(history, install);
+        ParkSubfolders(install);
     }
     if (SetCurrentDirectoryA(cache.c_str()))
-        EmptySubfolders(cache);
+        EmptySubfolders();
     PurgeParkedFolders(install);
     const auto end = std::chrono::steady_clock::now();
     SetCurrentDirectoryA("/");

@@ -68,6 +68,9 @@ KeyName ParseKey(const std::string& text) {
             break;
         start = at + 1;
     }
+    if (key.parts.size() > hive::kMaxKeyDepth)
+        throw UsageError("the key is more than " + std::to_string(hive::kMaxKeyDepth) +
+                         " levels below its root");
     key.display += "\\" + key.path;
     return key;
 }
@@ -138,6 +141,11 @@ std::string DescribeError(LONG rc, const KeyName& key) {
         return "The key or value name is not valid.";
     case ERROR_CANTWRITE:
         return "The registry hive " + hive::HivePath(key.root) + " could not be written.";
+    case ERROR_CANTREAD: {
+        std::string problem = hive::HiveFileProblem(key.root);
+        return "The registry hive " + hive::HivePath(key.root) + " " +
+               (problem.empty() ? "could not be read" : problem) + ".";
+    }
     default:
         return "The registry call failed with error " + std::to_string(rc) + ".";
     }
@@ -274,26 +282,41 @@ std::vector<BYTE> EncodeData(const Options& options, DWORD& type) {
     return bytes;
 }
 
+// Depth first with a stack of our own rather than by recursion; stops at the first failure.
 LONG DeleteTree(HKEY base, const std::string& path) {
-    HKEY key = nullptr;
-    LONG rc = RegOpenKeyExA(base, path.c_str(), 0, KEY_ALL_ACCESS, &key);
+    struct Level {
+        HKEY base = nullptr;
+        std::string path;
+        HKEY key = nullptr;
+    };
+    std::vector<Level> levels(1);
+    levels.back().base = base;
+    levels.back().path = path;
+    LONG rc = RegOpenKeyExA(base, path.c_str(), 0, KEY_ALL_ACCESS, &levels.back().key);
     if (rc != ERROR_SUCCESS)
         return rc;
-    for (;;) {
+    while (!levels.empty()) {
         char name[256];
         DWORD length = sizeof name;
-        rc = RegEnumKeyExA(key, 0, name, &length, nullptr, nullptr, nullptr, nullptr);
-        if (rc == ERROR_NO_MORE_ITEMS)
-            break;
-        if (rc == ERROR_SUCCESS)
-            rc = DeleteTree(key, std::string(name, length));
-        if (rc != ERROR_SUCCESS) {
-            RegCloseKey(key);
-            return rc;
+        rc = RegEnumKeyExA(levels.back().key, 0, name, &length, nullptr, nullptr, nullptr, nullptr);
+        if (rc == ERROR_SUCCESS) {
+            Level child;
+            child.base = levels.back().key;
+            child.path.assign(name, length);
+            rc = RegOpenKeyExA(child.base, child.path.c_str(), 0, KEY_ALL_ACCESS, &child.key);
+            if (rc == ERROR_SUCCESS)
+                levels.push_back(std::move(child));
+        } else if (rc == ERROR_NO_MORE_ITEMS) {
+            RegCloseKey(levels.back().key);
+            rc = RegDeleteKeyA(levels.back().base, levels.back().path.c_str());
+            levels.pop_back();
         }
+        if (rc != ERROR_SUCCESS)
+            break;
     }
-    RegCloseKey(key);
-    return RegDeleteKeyA(base, path.c_str());
+    for (const Level& level : levels)
+        RegCloseKey(level.key);
+    return rc;
 }
 
 std::string ReadWholeFile(const std::string& path) {

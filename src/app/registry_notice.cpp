@@ -13,10 +13,14 @@ std::string Describe(const UnusableRegistryFile& file) {
     const std::string named = "The registry file " + file.name + " in " + file.folder;
     switch (file.problem) {
     case UnusableRegistryFile::Problem::Damaged:
-        return named + " is damaged at " + file.where +
+        return named + " is damaged at " + file.detail +
                ". Brisvane has left it as it is, and the settings kept in it can be neither "
                "read nor changed. Fix that line in a text editor, or remove the file to start "
                "afresh.";
+    case UnusableRegistryFile::Problem::Unreadable:
+        return named + " " + file.detail +
+               ". Brisvane has left it as it is, and the settings kept in it can be neither "
+               "read nor changed. Put a regular file there, or remove it to start afresh.";
     case UnusableRegistryFile::Problem::ReadOnlyFile:
         return named +
                " is read-only. Brisvane has left it as it is: the settings kept in it are read, "

@@ -44,13 +44,13 @@ void CleanIeHistory(CleaningRunHost& host, TRegistry& paths, const std::string& 
     DropDesktopIni();
     PurgeFiles();
     // Without an existing install folder the subfolders stay where they are.
-    ParkSubfolders(folder, installFolder);
+    ParkSubfolders(installFolder);
 }
 
 void CleanIeCache(CleaningRunHost& host, TRegistry& paths) {
     const std::string folder = paths.ReadText(layout::kIeCachePath);
     if (host.IsTicked(CleaningOption::Cache) && EnterFolder(folder))
-        EmptySubfolders(folder);
+        EmptySubfolders();
 }
 
 void CleanTickedCategories(CleaningRunHost& host, TRegistry& paths,

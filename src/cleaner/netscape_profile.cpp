@@ -2,6 +2,7 @@
 
 #include "cleaner/folder_purge.h"
 #include "cleaner/prefs_filter.h"
+#include "platform/folder_walk.h"
 #include "platform/win32.h"
 
 namespace {
@@ -23,7 +24,9 @@ void CleanNetscapeFolder(CleaningRunHost& host, const std::string& folder, bool 
     DeleteIfTicked(host, CleaningOption::History, "NETSCAPE.HST");
     if (filterPrefs && host.IsTicked(CleaningOption::UrlRegistry))
         FilterPrefs();
-    if (host.IsTicked(CleaningOption::Cache) && EnterFolder("cache"))
+    // "cache" is entered only as a folder of its own: not through a link, not onto another
+    // file system.
+    if (host.IsTicked(CleaningOption::Cache) && brisvane::platform::EnterSubfolder("cache"))
         PurgeFiles();
 }
 

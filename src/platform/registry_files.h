@@ -8,12 +8,14 @@
 namespace brisvane::platform {
 
 struct UnusableRegistryFile {
-    enum class Problem { Damaged, ReadOnlyFile, ReadOnlyFolder };
+    enum class Problem { Damaged, Unreadable, ReadOnlyFile, ReadOnlyFolder };
 
     std::string name;   // "HKEY_CURRENT_USER.reg"
     std::string folder; // where it lies
     Problem problem;
-    std::string where; // for a damaged file: "line 7 (...)"
+    // For a damaged file where ("line 7 (...)"); for an unreadable one why ("is a folder, not
+    // a regular file").
+    std::string detail;
 };
 
 // Looks at the files as they are now; changes nothing.

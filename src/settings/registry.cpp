@@ -16,28 +16,62 @@ std::string Quoted(const char* format, const std::string& name) {
     return std::string(format) + " '" + name + "'";
 }
 
-bool RemoveTree(HKEY base, const std::string& path) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(base, path.c_str(), 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
-        // Always the first subkey: each pass removes it, until none is left or one resists.
-        for (;;) {
-            DWORD count = 0;
-            DWORD longest = 0;
-            if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &count, &longest, nullptr, nullptr,
-                                 nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS ||
-                count == 0)
-                break;
-            std::vector<char> name(longest + 1);
-            DWORD length = longest + 1;
-            if (RegEnumKeyExA(key, 0, name.data(), &length, nullptr, nullptr, nullptr, nullptr) !=
-                ERROR_SUCCESS)
-                break;
-            if (!RemoveTree(key, std::string(name.data(), length)))
-                break;
-        }
-        RegCloseKey(key);
+// The names of a key's subkeys as they are now, taken before any is removed, so that one that
+// resists removal does not keep the others in place.
+std::vector<std::string> SubkeyNames(HKEY key) {
+    std::vector<std::string> names;
+    DWORD count = 0;
+    DWORD longest = 0;
+    if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &count, &longest, nullptr, nullptr,
+                         nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        return names;
+    std::vector<char> name(longest + 1);
+    for (DWORD i = 0; i < count; ++i) {
+        DWORD length = longest + 1;
+        if (RegEnumKeyExA(key, i, name.data(), &length, nullptr, nullptr, nullptr, nullptr) ==
+            ERROR_SUCCESS)
+            names.emplace_back(name.data(), length);
     }
-    return RegDeleteKeyA(base, path.c_str()) == ERROR_SUCCESS;
+    return names;
+}
+
+// Depth first with a stack of our own rather than by recursion, however deep the tree: each
+// level keeps its key open and the names of the subkeys still to remove. A key that cannot be
+// opened is still passed to its deletion, which then fails.
+bool RemoveTree(HKEY base, const std::string& path) {
+    struct Level {
+        HKEY base = nullptr;
+        std::string path;
+        HKEY key = nullptr;
+        std::vector<std::string> subkeys;
+        std::size_t next = 0;
+    };
+    std::vector<Level> levels;
+    auto enter = [&levels](HKEY levelBase, std::string levelPath) {
+        Level level;
+        level.base = levelBase;
+        level.path = std::move(levelPath);
+        if (RegOpenKeyExA(levelBase, level.path.c_str(), 0, KEY_ALL_ACCESS, &level.key) ==
+            ERROR_SUCCESS)
+            level.subkeys = SubkeyNames(level.key);
+        else
+            level.key = nullptr;
+        levels.push_back(std::move(level));
+    };
+    enter(base, path);
+    bool removed = false;
+    while (!levels.empty()) {
+        Level& level = levels.back();
+        if (level.next < level.subkeys.size()) {
+            enter(level.key, level.subkeys[level.next++]);
+            continue;
+        }
+        if (level.key)
+            RegCloseKey(level.key);
+        removed = RegDeleteKeyA(level.base, level.path.c_str()) == ERROR_SUCCESS;
+        levels.pop_back();
+    }
+    return removed;
 }
 
 } // namespace

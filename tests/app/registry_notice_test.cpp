@@ -61,6 +61,16 @@ TEST_F(RegistryNoticeTest, AReadOnlyFileOrFolderIsNamedAndNothingIsWritten) {
     EXPECT_TRUE(Has(boxes.Last().text, "HKEY_CURRENT_USER.reg")) << boxes.Last().text;
 }
 
+TEST_F(RegistryNoticeTest, AHiveThatIsAFolderIsNamedWithWhatItIs) {
+    MakeFolder(Folder());
+    MakeFolder(m_sandbox.HivePath("HKEY_LOCAL_MACHINE"));
+    ui::MessageBoxRecorder boxes;
+    ReportUnusableRegistryFiles();
+    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_TRUE(Has(boxes.Last().text, "HKEY_LOCAL_MACHINE.reg in " + Folder() + " is a folder"))
+        << boxes.Last().text;
+}
+
 TEST_F(RegistryNoticeTest, UsableFilesOrNoneAtAllGiveNoMessage) {
     ui::MessageBoxRecorder boxes;
     ReportUnusableRegistryFiles();

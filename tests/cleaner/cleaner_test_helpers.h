@@ -12,7 +12,7 @@ inline std::set<std::string> Tree(const std::string& root) {
     namespace fs = std::filesystem;
     std::set<std::string> entries;
     for (const auto& entry : fs::recursive_directory_iterator(root)) {
-        const std::string name = fs::relative(entry.path(), root).generic_string();
+        const std::string name = entry.path().lexically_relative(root).generic_string();
         entries.insert(entry.is_directory() && !entry.is_symlink() ? name + "/" : name);
     }
     return entries;

@@ -127,6 +127,11 @@ TEST_F(FileApiTest, Listing_MatchesPatternsAndPlainNamesWithoutRegardToCase) {
     EXPECT_EQ(List("*.txt"), (std::vector<std::string>{"one.TXT", "Two.txt"}));
     EXPECT_EQ(List("t?o.*"), (std::vector<std::string>{"Two.txt"}));
     EXPECT_EQ(List("README"), (std::vector<std::string>{"ReadMe"}));
+    // A wildcard matches whole characters, whatever their case, never single bytes of them.
+    for (const char* name : {"über.txt", "㼀x.txt"})
+        WriteFile(Path(name), "x");
+    EXPECT_EQ(List("Ü*"), (std::vector<std::string>{"über.txt"}));
+    EXPECT_EQ(List("?x.txt"), (std::vector<std::string>{"㼀x.txt"}));
 
     WIN32_FIND_DATAA data;
     EXPECT_EQ(FindFirstFileA("*.zip", &data), INVALID_HANDLE_VALUE);
@@ -155,6 +160,18 @@ TEST_F(FileApiTest, Lookup_PrefersTheExactNameOverOtherSpellings) {
     EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(GetFileAttributesA("nowhere\\nothing"), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
+}
+
+TEST_F(FileApiTest, Listing_AndLookup_TreatNonAsciiLettersAsNtfsDoes) {
+    for (const char* name : {"Écran", "zoo", "ärger", "Müller"})
+        MakeFolder(Path(name));
+    // By upper-cased UTF-16 code units: Z, then Ä (0xC4) before É (0xC9).
+    EXPECT_EQ(List("*.*"),
+              (std::vector<std::string>{".", "..", "Müller", "zoo", "ärger", "Écran"}));
+    EXPECT_TRUE(SetCurrentDirectoryA("MÜLLER"));
+    EXPECT_TRUE(SetCurrentDirectoryA("..\\écran"));
+    EXPECT_TRUE(SetCurrentDirectoryA("..\\\xC4rger")) << "the single-byte text of Windows";
+    EXPECT_EQ(List(m_folder.Path() + "\\ÄRGER"), (std::vector<std::string>{"ärger"}));
 }
 
 TEST_F(FileApiTest, CurrentFolder_ChangesOnlyToExistingFolders) {

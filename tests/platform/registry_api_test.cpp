@@ -1,9 +1,12 @@
 #include "platform/win32.h"
+#include "support/named_pipe.h"
+#include "support/registry_values.h"
 #include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 using namespace testing_support;
@@ -382,6 +385,148 @@ TEST_F(RegistryApi, RejectsMalformedPathsAndArguments) {
     RegCloseKey(created);
     EXPECT_EQ(Open(HKEY_CURRENT_USER, "TRAILING", KEY_READ, key), ERROR_SUCCESS);
     RegCloseKey(key);
+}
+
+TEST_F(RegistryApi, MatchesAndOrdersNonAsciiNamesAsWindowsDoes) {
+    HKEY key = Create(HKEY_CURRENT_USER, "Software\\Müller");
+    ASSERT_EQ(SetText(key, "Ärger", "1"), ERROR_SUCCESS);
+    ASSERT_EQ(SetText(key, "ärger", "2"), ERROR_SUCCESS);
+    RegCloseKey(key);
+    DWORD disposition = 0;
+    key = Create(HKEY_CURRENT_USER, "SOFTWARE\\MÜLLER", &disposition);
+    EXPECT_EQ(disposition, REG_OPENED_EXISTING_KEY);
+    EXPECT_EQ(Query(key, "ÄRGER"), (std::vector<BYTE>{'2', 0}));
+    DWORD values = 0;
+    ASSERT_EQ(RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values,
+                               nullptr, nullptr, nullptr, nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(values, 1u);
+
+    for (const char* name : {"Écran", "zoo", "ärger"})
+        RegCloseKey(Create(key, name));
+    std::vector<std::string> listed;
+    char name[256];
+    for (DWORD i = 0;; ++i) {
+        DWORD length = sizeof name;
+        if (RegEnumKeyExA(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            break;
+        listed.emplace_back(name, length);
+    }
+    EXPECT_EQ(listed, (std::vector<std::string>{"zoo", "ärger", "Écran"}));
+    RegCloseKey(key);
+}
+
+std::string KeyPath(std::size_t levels) {
+    std::string path = "k";
+    for (std::size_t i = 1; i < levels; ++i)
+        path += "\\k";
+    return path;
+}
+
+TEST_F(RegistryApi, RefusesToCreateKeysMoreThan512LevelsDeep) {
+    HKEY deepest = Create(HKEY_CURRENT_USER, KeyPath(512).c_str());
+    ASSERT_NE(deepest, nullptr);
+    const std::string hive = HiveSnapshot(m_sandbox);
+    HKEY key = nullptr;
+    EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, KeyPath(513).c_str(), 0, nullptr, 0,
+                              KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(RegCreateKeyExA(deepest, "k", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(HiveSnapshot(m_sandbox), hive);
+    RegCloseKey(deepest);
+}
+
+TEST_F(RegistryApi, TakesAHiveWithAKeyTooDeepForDamageAndLeavesItAlone) {
+    MakeFolder(m_sandbox.ConfigHome() + "/brisvane");
+    struct Case {
+        HKEY root;
+        const char* rootName;
+        std::size_t levels;
+    };
+    for (const Case& c : {Case{HKEY_CURRENT_USER, "HKEY_CURRENT_USER", 513},
+                          Case{HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE", 250000}}) {
+        const std::string deep = "REGEDIT4\r\n\r\n[" + std::string(c.rootName) + "\\" +
+                                 KeyPath(c.levels) + "]\r\n\"v\"=\"1\"\r\n";
+        WriteFile(m_sandbox.HivePath(c.rootName), deep);
+        ::testing::internal::CaptureStderr();
+        HKEY key = nullptr;
+        EXPECT_EQ(Open(c.root, "k", KEY_READ, key), static_cast<LONG>(ERROR_BADDB));
+        EXPECT_EQ(SetText(c.root, "x", "y"), static_cast<LONG>(ERROR_BADDB));
+        const std::string errors = ::testing::internal::GetCapturedStderr();
+        EXPECT_NE(errors.find("512 levels"), std::string::npos) << errors;
+        EXPECT_EQ(ReadFile(m_sandbox.HivePath(c.rootName)), deep);
+    }
+}
+
+TEST_F(RegistryApi, NeverOpensAHiveThatIsNotARegularFileAndNamesIt) {
+    MakeFolder(m_sandbox.ConfigHome() + "/brisvane");
+    MakeNamedPipe(CurrentUserHive());
+    ::testing::internal::CaptureStderr();
+    LONG opened = ERROR_SUCCESS;
+    LONG written = ERROR_SUCCESS;
+    EXPECT_TRUE(FinishesWithoutAWriterOn(CurrentUserHive(), [&] {
+        HKEY key = nullptr;
+        opened = Open(HKEY_CURRENT_USER, "Software", KEY_READ, key);
+        written = SetText(HKEY_CURRENT_USER, "x", "y");
+    }));
+    std::string errors = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(opened, static_cast<LONG>(ERROR_CANTREAD));
+    EXPECT_EQ(written, static_cast<LONG>(ERROR_CANTREAD));
+    EXPECT_NE(errors.find(CurrentUserHive() + " is a named pipe"), std::string::npos) << errors;
+
+    ASSERT_EQ(unlink(CurrentUserHive().c_str()), 0);
+    MakeFolder(CurrentUserHive());
+    ::testing::internal::CaptureStderr();
+    HKEY key = nullptr;
+    EXPECT_EQ(Open(HKEY_CURRENT_USER, "Software", KEY_READ, key),
+              static_cast<LONG>(ERROR_CANTREAD));
+    EXPECT_EQ(SetText(HKEY_CURRENT_USER, "x", "y"), static_cast<LONG>(ERROR_CANTREAD));
+    errors = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(errors.find(CurrentUserHive() + " is a folder"), std::string::npos) << errors;
+}
+
+TEST_F(RegistryApi, WritesThroughAHiveThatIsASymbolicLink) {
+    MakeFolder(m_sandbox.ConfigHome() + "/brisvane");
+    MakeFolder(m_sandbox.ConfigHome() + "/dotfiles");
+    const std::string target = m_sandbox.ConfigHome() + "/dotfiles/user.reg";
+    WriteFile(target, "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software]\r\n\"kept\"=\"1\"\r\n");
+    ASSERT_EQ(chmod(target.c_str(), 0640), 0);
+    ASSERT_EQ(symlink("../dotfiles/user.reg", CurrentUserHive().c_str()), 0);
+
+    HKEY key = Create(HKEY_CURRENT_USER, "Software\\New");
+    ASSERT_EQ(SetText(key, "added", "2"), ERROR_SUCCESS);
+    RegCloseKey(key);
+
+    struct stat info {};
+    ASSERT_EQ(lstat(CurrentUserHive().c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode)) << "the link is kept";
+    const std::string written = ReadFile(target);
+    EXPECT_NE(written.find("\"kept\"=\"1\""), std::string::npos) << written;
+    EXPECT_NE(written.find("\"added\"=\"2\""), std::string::npos) << written;
+    ASSERT_EQ(stat(target.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    EXPECT_FALSE(Exists(target + ".tmp"));
+
+    ASSERT_EQ(chmod(target.c_str(), 0444), 0);
+    EXPECT_EQ(Open(HKEY_CURRENT_USER, "Software", KEY_ALL_ACCESS, key), ERROR_ACCESS_DENIED);
+}
+
+TEST_F(RegistryApi, NeverWritesThroughALinkLeftAtTheTemporaryFile) {
+    MakeFolder(m_sandbox.ConfigHome() + "/brisvane");
+    const std::string victim = m_sandbox.ConfigHome() + "/victim";
+    WriteFile(victim, "precious");
+    ASSERT_EQ(symlink(victim.c_str(), (CurrentUserHive() + ".tmp").c_str()), 0);
+
+    HKEY key = Create(HKEY_CURRENT_USER, "Software");
+    ASSERT_NE(key, nullptr);
+    ASSERT_EQ(SetText(key, "v", "1"), ERROR_SUCCESS);
+    RegCloseKey(key);
+    EXPECT_EQ(ReadFile(victim), "precious");
+    EXPECT_NE(ReadFile(CurrentUserHive()).find("\"v\"=\"1\""), std::string::npos);
+    struct stat info {};
+    EXPECT_NE(lstat((CurrentUserHive() + ".tmp").c_str(), &info), 0);
 }
 
 } // namespace

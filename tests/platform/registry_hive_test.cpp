@@ -27,6 +27,13 @@ std::vector<BYTE> Bytes(const std::string& s) {
     return {s.begin(), s.end()};
 }
 
+std::string DeepPath(std::size_t levels) {
+    std::string path;
+    for (std::size_t i = 0; i < levels; ++i)
+        path += "\\k";
+    return path;
+}
+
 TEST(RegFileParsing, ReadsTheUnicodeFormOfCurrentWindows) {
     std::string document = "Windows Registry Editor Version 5.00\r\n\r\n"
                            "[HKEY_CURRENT_USER\\Software\\App]\r\n"
@@ -90,6 +97,7 @@ TEST(RegFileParsing, NamesTheLineOfTheFirstFault) {
         {"REGEDIT4\r\n[HKEY_CURRENT_USER\\K]\r\n\r\n\"v\"=hex:01,\\\r\n  0g\r\n", 5},
         {"REGEDIT4\r\n[HKEY_CURRENT_USER\\K]\r\nnonsense\r\n", 3},
         {"REGEDIT4\r\n[HKEY_CURRENT_USER\\\\K]\r\n", 2},
+        {"REGEDIT4\r\n\r\n[HKEY_CURRENT_USER" + DeepPath(hive::kMaxKeyDepth + 1) + "]\r\n", 3},
     };
     for (const Case& c : cases) {
         std::vector<hive::RegEdit> edits;
@@ -124,6 +132,17 @@ TEST(RegFileWriting, ReadsBackWhatItWrites) {
     EXPECT_EQ(again->FindValue("")->type, REG_EXPAND_SZ);
     EXPECT_EQ(back.FindValue("at root")->data, (std::vector<BYTE>{1, 0, 0, 0}));
     EXPECT_EQ(hive::SerializeHive(back, "HKEY_LOCAL_MACHINE"), text);
+}
+
+TEST(RegistryKeys, LetGoOfATreeOfAnyDepthWithoutRunningOutOfStack) {
+    const std::vector<std::string> path(300000, "k");
+    hive::Key root;
+    root.Create(path).SetValue("v", REG_SZ, Bytes(std::string("x", 2)));
+    root = hive::Key();
+    EXPECT_TRUE(root.Subkeys().empty());
+    root.Create(path);
+    EXPECT_TRUE(root.RemoveSubkey("K"));
+    root.Create(path);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "platform/posix/whole_file_seam.h"
 #include "platform/whole_file.h"
 #include "platform/win32.h"
+#include "support/named_pipe.h"
 #include "support/temp_folder.h"
 
 #include <cerrno>
@@ -56,6 +57,18 @@ TEST_F(WholeFileTest, Read_GivesTheBytesOfAFileFoundWithoutRegardToCase) {
     EXPECT_FALSE(ReadWholeFile("missing.js", content));
     MakeFolder(Path("folder"));
     EXPECT_FALSE(ReadWholeFile("folder", content));
+}
+
+TEST_F(WholeFileTest, Read_NeverWaitsOnANamedPipe) {
+    MakeNamedPipe(Path("prefs.js"));
+    bool read = true;
+    EXPECT_TRUE(FinishesWithoutAWriterOn(Path("prefs.js"), [&] {
+        std::string content;
+        read = ReadWholeFile("PREFS.JS", content);
+    }));
+    EXPECT_FALSE(read);
+    EXPECT_EQ(ReplaceWholeFile("prefs.js", "new"), ReplaceResult::CannotCreate);
+    EXPECT_TRUE(fs::is_fifo(Path("prefs.js")));
 }
 
 TEST_F(WholeFileTest, Replace_PutsNewContentInPlaceAndKeepsPermissions) {

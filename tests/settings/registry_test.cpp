@@ -124,6 +124,23 @@ TEST_F(Registry, RemovesAWholeSubtreeAndLeavesTheOpenKeyAlone) {
                                     "[HKEY_CURRENT_USER\\SOFTWARE\\Microsoft]\r\n\r\n");
 }
 
+TEST_F(Registry, RemoveKeyGoesOnPastASubkeyThatResists) {
+    // A name longer than Windows allows can be listed but never opened, so never removed.
+    const std::string resisting(300, 'r');
+    WriteUserHive("[HKEY_CURRENT_USER\\Software\\Old\\A]\r\n\"v\"=\"1\"\r\n\r\n"
+                  "[HKEY_CURRENT_USER\\Software\\Old\\" +
+                  resisting +
+                  "]\r\n\r\n"
+                  "[HKEY_CURRENT_USER\\Software\\Old\\Z]\r\n\"v\"=\"1\"\r\n\r\n"
+                  "[HKEY_CURRENT_USER\\Software\\Old\\Z\\Deeper]\r\n\"w\"=\"2\"\r\n");
+    TRegistry registry;
+    EXPECT_FALSE(registry.RemoveKey("\\Software\\Old"));
+    EXPECT_EQ(ReadFile(UserHive()), "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software]\r\n\r\n"
+                                    "[HKEY_CURRENT_USER\\Software\\Old]\r\n\r\n"
+                                    "[HKEY_CURRENT_USER\\Software\\Old\\" +
+                                        resisting + "]\r\n\r\n");
+}
+
 TEST_F(Registry, RemoveKeyOfNothingChangesNothing) {
     TRegistry registry;
     EXPECT_FALSE(registry.RemoveKey("\\SOFTWARE\\Microsoft\\Internet Explorer\\TypedURLs"));

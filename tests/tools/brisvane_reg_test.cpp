@@ -182,6 +182,9 @@ TEST_F(BrisvaneReg, RefusesBadInputWithAMessage) {
     WriteFile(broken, "REGEDIT4\r\n[HKEY_CURRENT_USER\\A]\r\n\"a\"=\"1\"\r\n\"b\"=wrong\r\n");
     std::string foreign = m_scratch / "foreign.reg";
     WriteFile(foreign, "REGEDIT4\r\n[HKEY_CURRENT_USER\\A]\r\n[HKEY_CLASSES_ROOT\\.txt]\r\n");
+    std::string deep;
+    for (int i = 0; i < 513; ++i)
+        deep += "\\k";
     const std::vector<Case> cases = {
         {{}, "no command"},
         {{"frobnicate", "HKCU\\A"}, "unknown command"},
@@ -192,6 +195,7 @@ TEST_F(BrisvaneReg, RefusesBadInputWithAMessage) {
         {{"add", "HKCU\\A", "/v", "n", "/t", "REG_DWORD", "/d", "0x100000000"}, "REG_DWORD"},
         {{"add", "HKCU\\A", "/v", "n", "/ve"}, "only one of"},
         {{"add", "HKCU\\A\\\\B"}, "empty key name"},
+        {{"add", "HKCU" + deep}, "more than 512 levels"},
         {{"delete", "HKLM", "/f"}, "root key"},
         {{"import", broken}, "line 4"},
         {{"import", foreign}, "line 3"},
@@ -219,6 +223,16 @@ TEST_F(BrisvaneReg, LeavesADamagedHiveAsItIs) {
             << outcome.err;
     }
     EXPECT_EQ(ReadFile(Hive("HKEY_CURRENT_USER")), damaged);
+}
+
+TEST_F(BrisvaneReg, NamesAHiveThatIsAFolder) {
+    MakeFolder(Hive("HKEY_CURRENT_USER"));
+    Outcome outcome = Run({"query", "HKCU\\A"});
+    EXPECT_NE(outcome.exitCode, 0);
+    EXPECT_NE(outcome.err.find("ERROR: The registry hive " + Hive("HKEY_CURRENT_USER") +
+                               " is a folder, not a regular file."),
+              std::string::npos)
+        << outcome.err;
 }
 
 constexpr const char* kRunKey = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";

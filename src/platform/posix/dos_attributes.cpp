@@ -10,7 +10,8 @@ namespace brisvane::platform::posix {
 namespace {
 
 constexpr const char* kDosAttribName = "user.DOSATTRIB";
-constexpr DWORD kStoredBits = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+constexpr DWORD kStoredBits =
+    FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
 std::optional<DWORD> ParseHex(std::string_view text) {
     if (text.size() < 3 || text[0] != '0' || (text[1] != 'x' && text[1] != 'X'))
@@ -74,19 +75,23 @@ std::optional<DWORD> ParseDosAttrib(std::string_view value) {
     return ParseHex(value.substr(0, textEnd));
 }
 
-std::optional<DWORD> ReadDosAttrib(const std::string& path) {
+std::optional<DWORD> ReadDosAttrib(const std::string& path, bool followLink) {
     char buffer[256];
-    const ssize_t size = lgetxattr(path.c_str(), kDosAttribName, buffer, sizeof buffer);
+    const ssize_t size = followLink
+                             ? getxattr(path.c_str(), kDosAttribName, buffer, sizeof buffer)
+                             : lgetxattr(path.c_str(), kDosAttribName, buffer, sizeof buffer);
     if (size < 0)
         return std::nullopt;
     return ParseDosAttrib(std::string_view(buffer, static_cast<std::size_t>(size)));
 }
 
-bool WriteDosAttrib(const std::string& path, DWORD bits) {
+bool WriteDosAttrib(const std::string& path, DWORD bits, bool followLink) {
     char text[16];
     const int length =
         std::snprintf(text, sizeof text, "0x%x", static_cast<unsigned>(bits & kStoredBits));
-    if (lsetxattr(path.c_str(), kDosAttribName, text, static_cast<std::size_t>(length), 0) == 0)
+    const auto size = static_cast<std::size_t>(length);
+    if ((followLink ? setxattr(path.c_str(), kDosAttribName, text, size, 0)
+                    : lsetxattr(path.c_str(), kDosAttribName, text, size, 0)) == 0)
         return true;
     // No extended attributes here (or none on a symbolic link): the bits simply can't be kept.
     return errno == ENOTSUP || errno == EPERM;
@@ -108,6 +113,7 @@ DWORD AttributesOf(const std::string& path, std::string_view name, const struct 
     const bool dotEntry = name == "." || name == "..";
     // A symbolic link can't carry user attributes; don't ask.
     const auto stored = S_ISLNK(st.st_mode) ? std::nullopt : ReadDosAttrib(path);
+    // Samba keeps the read-only bit there too, beside the mode bits: either makes it read-only.
     if (stored)
         attributes |= *stored & kStoredBits;
     else if (!dotEntry && !name.empty() && name.front() == '.')

@@ -15,12 +15,13 @@ namespace brisvane::platform::posix {
 // binary form. Nothing when the value is neither.
 std::optional<DWORD> ParseDosAttrib(std::string_view value);
 
-// The bits stored on the entry at `path` (not following a symbolic link), if any.
-std::optional<DWORD> ReadDosAttrib(const std::string& path);
+// The bits stored on the entry at `path`, if any. A symbolic link at `path` is followed only
+// when asked: the file calls ask for it on "/proc/self/fd/N", the file a descriptor holds.
+std::optional<DWORD> ReadDosAttrib(const std::string& path, bool followLink = false);
 
-// Stores the hidden and system bits of `bits` in the text form. A file system that keeps no
-// extended attributes is no error; false only when the entry refuses them otherwise.
-bool WriteDosAttrib(const std::string& path, DWORD bits);
+// Stores the read-only, hidden and system bits of `bits` in the text form. A file system that keeps
+// no extended attributes is no error; false only when the entry refuses them otherwise.
+bool WriteDosAttrib(const std::string& path, DWORD bits, bool followLink = false);
 
 // The attributes of the entry at `path`, whose lstat is `st` and whose own name is `name`.
 DWORD AttributesOf(const std::string& path, std::string_view name, const struct stat& st);

@@ -1,6 +1,7 @@
 #include "platform/posix/file_api.h"
 
 #include "platform/posix/dos_attributes.h"
+#include "platform/posix/name_case.h"
 #include "platform/posix/path_lookup.h"
 
 #include <algorithm>
@@ -24,7 +25,9 @@ namespace {
 
 thread_local DWORD t_lastError = ERROR_SUCCESS;
 
-DWORD ErrorFromErrno(int error) {
+} // namespace
+
+DWORD brisvane::platform::posix::ErrorFromErrno(int error) {
     switch (error) {
     case 0:
         return ERROR_SUCCESS;
@@ -57,6 +60,8 @@ DWORD ErrorFromErrno(int error) {
         return ERROR_INVALID_PARAMETER;
     }
 }
+
+namespace {
 
 BOOL Fail(DWORD error) {
     t_lastError = error;
@@ -100,31 +105,51 @@ bool ResolveExisting(LPCSTR name, ResolvedPath& resolved, struct stat& st) {
     return true;
 }
 
-bool MatchesWildcard(std::string_view pattern, std::string_view name) {
-    // Iterative '*' / '?' matching with one backtrack point, without regard to case.
+bool MatchesWildcard(std::string_view patternText, std::string_view nameText) {
+    // Iterative '*' / '?' matching with one backtrack point, on upper-cased code units so that
+    // a character is never split into bytes.
+    const std::u16string pattern = UpcasedUnits(patternText);
+    const std::u16string name = UpcasedUnits(nameText);
     std::size_t p = 0;
     std::size_t n = 0;
-    std::size_t star = std::string_view::npos;
+    std::size_t star = std::u16string::npos;
     std::size_t resume = 0;
     while (n < name.size()) {
-        if (p < pattern.size() && pattern[p] == '*') {
+        if (p < pattern.size() && pattern[p] == u'*') {
             star = p++;
             resume = n;
-        } else if (p < pattern.size() &&
-                   (pattern[p] == '?' ||
-                    EqualsIgnoreCase(pattern.substr(p, 1), name.substr(n, 1)))) {
+        } else if (p < pattern.size() && (pattern[p] == u'?' || pattern[p] == name[n])) {
             ++p;
             ++n;
-        } else if (star != std::string_view::npos) {
+        } else if (star != std::u16string::npos) {
             p = star + 1;
             n = ++resume;
         } else {
             return false;
         }
     }
-    while (p < pattern.size() && pattern[p] == '*')
+    while (p < pattern.size() && pattern[p] == u'*')
         ++p;
     return p == pattern.size();
+}
+
+// Closes a descriptor however the call that opened it ends.
+class Descriptor {
+public:
+    explicit Descriptor(int descriptor) : m_descriptor(descriptor) {}
+    ~Descriptor() { close(m_descriptor); }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+
+private:
+    int m_descriptor;
+};
+
+// A path that reaches exactly the file a descriptor holds, whatever its name leads to now.
+// Without /proc, the name it was opened by is the best there is.
+std::string DescriptorPath(int descriptor, const std::string& openedBy) {
+    const std::string path = "/proc/self/fd/" + std::to_string(descriptor);
+    return access(path.c_str(), F_OK) == 0 ? path : openedBy;
 }
 
 struct FindHandle {
@@ -175,7 +200,8 @@ bool NextEntry(FindHandle& find, WIN32_FIND_DATAA& data) {
         struct stat st;
         if (fstatat(dirfd(find.dir), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
             continue;
-        FillFindData(find.folder + "/" + name, name, st, data);
+        // The entry's attributes are read in the folder listed, not wherever its path leads now.
+        FillFindData(DescriptorPath(dirfd(find.dir), find.folder) + "/" + name, name, st, data);
         return true;
     }
     return false;
@@ -344,9 +370,21 @@ BOOL SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes) {
     struct stat st;
     if (!ResolveExisting(lpFileName, resolved, st))
         return FALSE;
+    // The entry looked at is opened without following a link and changed only through that
+    // descriptor, so nothing put in its place meanwhile is changed instead.
+    const int descriptor = open(resolved.path.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    if (descriptor < 0)
+        return FailErrno(errno);
+    const Descriptor held(descriptor);
+    if (fstat(descriptor, &st) != 0)
+        return FailErrno(errno);
     // A symbolic link has no attributes of its own here, and its target is not ours to change.
     if (S_ISLNK(st.st_mode))
         return Succeed();
+    // A file with other names shares its attributes with them, and they may lie anywhere.
+    if (!S_ISDIR(st.st_mode) && st.st_nlink > 1)
+        return Fail(ERROR_ACCESS_DENIED);
+    const std::string self = DescriptorPath(descriptor, resolved.path);
     if (dwFileAttributes == FILE_ATTRIBUTE_NORMAL)
         dwFileAttributes = 0;
 
@@ -355,19 +393,22 @@ BOOL SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes) {
         const mode_t wanted = (dwFileAttributes & FILE_ATTRIBUTE_READONLY)
                                   ? (mode & ~static_cast<mode_t>(0222))
                                   : (mode | S_IWUSR);
-        if (wanted != mode && chmod(resolved.path.c_str(), wanted) != 0)
+        if (wanted != mode && chmod(self.c_str(), wanted) != 0)
             return FailErrno(errno);
     }
 
-    const DWORD wantedBits = dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
-    const auto stored = ReadDosAttrib(resolved.path);
+    // Without a stored value the name alone decides hidden; a stored read-only bit is kept only
+    // while read-only is wanted, since the mode bits already say it.
+    constexpr DWORD kStoredBits =
+        FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    const auto stored = ReadDosAttrib(self, true);
     const bool dotHidden = !resolved.lastPart.empty() && resolved.lastPart.front() == '.' &&
                            !IsDotName(resolved.lastPart);
-    // Without a stored value the name alone decides; write only when that gives the wrong answer.
-    const bool needed =
-        stored ? (*stored & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != wantedBits
-               : wantedBits != (dotHidden ? FILE_ATTRIBUTE_HIDDEN : 0);
-    if (needed && !WriteDosAttrib(resolved.path, wantedBits))
+    const DWORD storedBits =
+        stored ? (*stored & kStoredBits) : (dotHidden ? FILE_ATTRIBUTE_HIDDEN : 0);
+    const DWORD wantedBits = (dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) |
+                             (dwFileAttributes & storedBits & FILE_ATTRIBUTE_READONLY);
+    if (storedBits != wantedBits && !WriteDosAttrib(self, wantedBits, true))
         return FailErrno(errno);
     return Succeed();
 }
@@ -384,8 +425,8 @@ BOOL DeleteFileA(LPCSTR lpFileName) {
         struct stat target;
         if (stat(resolved.path.c_str(), &target) == 0 && S_ISDIR(target.st_mode))
             return Fail(ERROR_ACCESS_DENIED);
-    } else if (!(st.st_mode & S_IWUSR)) {
-        // Read-only by its mode bits; root could delete it, Windows would not.
+    } else if (AttributesOf(resolved.path, resolved.lastPart, st) & FILE_ATTRIBUTE_READONLY) {
+        // Read-only by its mode bits or its stored bits; root could delete it, Windows would not.
         return Fail(ERROR_ACCESS_DENIED);
     }
     if (unlink(resolved.path.c_str()) != 0)

@@ -18,3 +18,10 @@ BOOL RemoveDirectoryA(LPCSTR lpPathName);
 BOOL MoveFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName);
 DWORD GetLastError();
 void SetLastError(DWORD dwErrCode);
+
+namespace brisvane::platform::posix {
+
+// The Windows error a failed Linux call's errno stands for.
+DWORD ErrorFromErrno(int error);
+
+} // namespace brisvane::platform::posix

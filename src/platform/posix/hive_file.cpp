@@ -1,8 +1,10 @@
 #include "platform/posix/hive_file.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <map>
 #include <mutex>
@@ -66,32 +68,93 @@ std::string ParentOf(const std::string& path) {
     return path.substr(0, slash);
 }
 
+// The folder, or the nearest existing folder above it while it is missing.
+bool FolderDeniesOwnerWrite(std::string folder) {
+    bool exists = false;
+    for (;; folder = ParentOf(folder)) {
+        if (DeniesOwnerWrite(folder, exists))
+            return true;
+        if (exists || folder == "/")
+            return false;
+    }
+}
+
+// The file a hive's name leads to through any symbolic links, even to a target not yet made:
+// a hive that a dotfiles manager keeps as a link is changed where the link points.
+bool FollowLinks(const std::string& path, std::string& target) {
+    target = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat info {};
+        if (lstat(target.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
+            return true;
+        char link[PATH_MAX];
+        ssize_t length = readlink(target.c_str(), link, sizeof link);
+        if (length < 0 || static_cast<std::size_t>(length) >= sizeof link)
+            return false;
+        std::string next(link, static_cast<std::size_t>(length));
+        target = next.front() == '/' ? next : ParentOf(target) + "/" + next;
+    }
+    return false;
+}
+
+// Once per process and message, so that a program that opens keys all day does not flood
+// stderr.
+void ReportOnce(const std::string& message) {
+    static std::mutex mutex;
+    static std::set<std::string> reported;
+    std::lock_guard lock(mutex);
+    if (reported.insert(message).second)
+        std::fprintf(stderr, "brisvane: %s\n", message.c_str());
+}
+
 // The damage last found in each hive file, for HiveDamage.
 std::map<std::string, std::string>& DamageFound() {
     static std::map<std::string, std::string> found;
     return found;
 }
 
-// Once per process and damage, so that a program that opens keys all day does not flood
-// stderr.
 void ReportDamage(const std::string& path, const ParseError& error) {
-    static std::mutex mutex;
-    static std::set<std::string> reported;
-    std::string message = "brisvane: registry hive " + path + " is damaged at line " +
-                          std::to_string(error.line) + " (" + error.reason +
-                          "); it is left as it is and its keys cannot be opened";
-    std::lock_guard lock(mutex);
     DamageFound()[path] = "line " + std::to_string(error.line) + " (" + error.reason + ")";
-    if (reported.insert(message).second)
-        std::fprintf(stderr, "%s\n", message.c_str());
+    ReportOnce("registry hive " + path + " is damaged at line " + std::to_string(error.line) +
+               " (" + error.reason + "); it is left as it is and its keys cannot be opened");
 }
 
+// For anything stat() reports that is not a regular file (it follows links).
+std::string NotAFileProblem(mode_t mode) {
+    const char* kind = S_ISDIR(mode)    ? "a folder"
+                       : S_ISFIFO(mode) ? "a named pipe"
+                       : S_ISSOCK(mode) ? "a socket"
+                                        : "a device";
+    return std::string("is ") + kind + ", not a regular file";
+}
+
+void ReportNotAFile(const std::string& path, mode_t mode) {
+    ReportOnce("registry hive " + path + " " + NotAFileProblem(mode) +
+               "; it is left as it is and its keys cannot be opened");
+}
+
+// Only a regular file is read, and opening never waits: a named pipe would block the program
+// for ever, and a device has no business being a hive.
 LONG ReadWhole(const std::string& path, std::string& content, bool& missing) {
     missing = false;
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) {
         missing = errno == ENOENT;
         return missing ? ERROR_SUCCESS : static_cast<LONG>(ERROR_CANTREAD);
+    }
+    if (!S_ISREG(info.st_mode)) {
+        ReportNotAFile(path, info.st_mode);
+        return ERROR_CANTREAD;
+    }
+    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return ERROR_CANTREAD;
+    // It may have been replaced between the look and the open.
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        if (!S_ISREG(info.st_mode))
+            ReportNotAFile(path, info.st_mode);
+        close(fd);
+        return ERROR_CANTREAD;
     }
     char buffer[65536];
     for (;;) {
@@ -132,24 +195,32 @@ bool MakeFolders(const std::string& path) {
     return mkdir(path.c_str(), 0700) == 0 || errno == EEXIST;
 }
 
-// The new content goes to a temporary file beside the hive, reaches the disk, and only then
-// replaces the hive in one rename; the folder is synced so that the rename itself survives.
+// The new content goes to a temporary file beside the hive (beside its target when the hive is
+// a link), reaches the disk, and only then replaces it in one rename; the folder is synced so
+// that the rename itself survives.
 LONG WriteHive(const std::string& path, const std::string& content) {
-    std::string temporary = path + ".tmp";
+    std::string target;
+    if (!FollowLinks(path, target))
+        return ERROR_CANTWRITE;
+    std::string temporary = target + ".tmp";
     mode_t mode = 0600;
     struct stat info {};
-    if (stat(path.c_str(), &info) == 0)
+    if (stat(target.c_str(), &info) == 0)
         mode = info.st_mode & 07777;
-    int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    // A temporary file left by a crash, or a link planted in its place, is removed rather than
+    // written through; the new one is made afresh, so nothing else can be overwritten.
+    if (unlink(temporary.c_str()) != 0 && errno != ENOENT)
+        return ERROR_CANTWRITE;
+    int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0)
         return ERROR_CANTWRITE;
     bool ok = fchmod(fd, mode) == 0 && WriteAll(fd, content) && fsync(fd) == 0;
     ok = close(fd) == 0 && ok;
-    if (!ok || rename(temporary.c_str(), path.c_str()) != 0) {
+    if (!ok || rename(temporary.c_str(), target.c_str()) != 0) {
         unlink(temporary.c_str());
         return ERROR_CANTWRITE;
     }
-    int folder = open(ParentOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int folder = open(ParentOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder >= 0) {
         fsync(folder);
         close(folder);
@@ -215,15 +286,23 @@ LONG LoadHiveAt(Root root, const std::string& path, Key& out) {
 
 bool HiveIsReadOnly(Root root) {
     std::string path = HivePath(root);
+    std::string target;
+    if (!FollowLinks(path, target))
+        target = path;
     bool exists = false;
-    if (DeniesOwnerWrite(path, exists))
+    if (DeniesOwnerWrite(target, exists) || FolderDeniesOwnerWrite(ParentOf(target)))
         return true;
-    for (std::string folder = ParentOf(path);; folder = ParentOf(folder)) {
-        if (DeniesOwnerWrite(folder, exists))
-            return true;
-        if (exists || folder == "/")
-            return false;
-    }
+    // The lock file lies beside the link itself.
+    return target != path && FolderDeniesOwnerWrite(ParentOf(path));
+}
+
+std::string HiveFileProblem(Root root) {
+    struct stat info {};
+    std::string path = HivePath(root);
+    if (stat(path.c_str(), &info) != 0)
+        return errno == ENOENT ? std::string()
+                               : "cannot be read (" + std::string(strerror(errno)) + ")";
+    return S_ISREG(info.st_mode) ? std::string() : NotAFileProblem(info.st_mode);
 }
 
 LONG LoadHive(Root root, Key& out) {

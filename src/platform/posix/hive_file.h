@@ -26,12 +26,18 @@ std::string HivePath(Root root);
 
 // True when the mode bits of the hive file, or of its folder (or of the nearest existing
 // folder above it while it is missing), deny the owner write: nothing may then be written
-// there, whoever we run as.
+// there, whoever we run as. A hive that is a symbolic link is judged by the file it points at
+// and that file's folder, and by the link's own folder, which holds the lock.
 bool HiveIsReadOnly(Root root);
 
 // The hive as it is now: ERROR_SUCCESS (a missing file is an empty hive), ERROR_BADDB when the
-// file does not parse (reported once per process on stderr with its line), or ERROR_CANTREAD.
+// file does not parse (reported once per process on stderr with its line), or ERROR_CANTREAD
+// (a hive that is not a regular file is never opened and is named on stderr once).
 LONG LoadHive(Root root, Key& out);
+
+// What keeps the hive file from being read, for a message ("is a folder, not a regular
+// file"); empty when nothing does.
+std::string HiveFileProblem(Root root);
 
 // Where and why the hive file does not parse ("line 7 (...)"), or nothing when it parses, is
 // missing or cannot be read.
@@ -39,7 +45,8 @@ std::optional<std::string> HiveDamage(Root root);
 
 // Locks the hive, loads it, lets change edit it and, when change returns ERROR_SUCCESS and sets
 // its flag, writes it back atomically before unlocking. A read-only or damaged hive is never
-// written: ERROR_ACCESS_DENIED, ERROR_BADDB.
+// written: ERROR_ACCESS_DENIED, ERROR_BADDB. A hive that is a symbolic link stays one: the file
+// it points at is replaced.
 LONG ChangeHive(Root root, const std::function<LONG(Key& hiveRoot, bool& changed)>& change);
 
 } // namespace hive

@@ -1,5 +1,7 @@
 #include "platform/posix/path_lookup.h"
 
+#include "platform/posix/name_case.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <dirent.h>
@@ -9,16 +11,6 @@
 namespace brisvane::platform::posix {
 
 namespace {
-
-// NTFS orders names by their upper-case form, so "_" sorts after the letters.
-char FoldCase(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool HasLetter(std::string_view name) {
-    return std::any_of(name.begin(), name.end(),
-                       [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); });
-}
 
 std::string Join(const std::string& folder, std::string_view name) {
     if (folder.empty())
@@ -45,26 +37,11 @@ std::vector<std::string_view> SplitParts(std::string_view path) {
 } // namespace
 
 bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (FoldCase(a[i]) != FoldCase(b[i]))
-            return false;
-    }
-    return true;
+    return NamesEqualIgnoringCase(a, b);
 }
 
 bool ListingLess(std::string_view a, std::string_view b) {
-    const std::size_t common = std::min(a.size(), b.size());
-    for (std::size_t i = 0; i < common; ++i) {
-        const auto x = static_cast<unsigned char>(FoldCase(a[i]));
-        const auto y = static_cast<unsigned char>(FoldCase(b[i]));
-        if (x != y)
-            return x < y;
-    }
-    if (a.size() != b.size())
-        return a.size() < b.size();
-    return a < b;
+    return NameListsBefore(a, b);
 }
 
 std::string FindNameInFolder(const std::string& folder, std::string_view name) {
@@ -124,7 +101,8 @@ ResolvedPath ResolvePath(std::string_view name) {
         const int error = errno;
         if (error == ENOENT) {
             // A name without letters has no other spelling; no need to read the folder.
-            const std::string match = HasLetter(part) ? FindNameInFolder(resolved, part) : "";
+            const std::string match =
+                MayHaveOtherSpellings(part) ? FindNameInFolder(resolved, part) : "";
             if (!match.empty()) {
                 resolved = Join(resolved, match);
                 continue;

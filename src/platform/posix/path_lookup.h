@@ -1,6 +1,6 @@
 // How the file calls find the Linux entry a Windows-style name means: "\" and "/" both
-// separate, and each part of the path matches without regard to ASCII case when no entry has
-// exactly that name.
+// separate, and each part of the path matches without regard to case, as Windows compares
+// names (name_case.h), when no entry has exactly that name.
 #pragma once
 
 #include <string>
@@ -11,8 +11,8 @@ namespace brisvane::platform::posix {
 
 bool EqualsIgnoreCase(std::string_view a, std::string_view b);
 
-// The listing order: without regard to ASCII case, ties broken byte by byte so that the same
-// names always come out the same way.
+// The listing order: by upper-cased UTF-16 code units as NTFS orders names, ties broken byte
+// by byte so that the same names always come out the same way.
 bool ListingLess(std::string_view a, std::string_view b);
 
 enum class Lookup {

@@ -190,6 +190,8 @@ LONG RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR, DWORD, REGSAM sam
     if (LONG rc = SplitSubkey(lpSubKey, sub); rc != ERROR_SUCCESS)
         return rc;
     std::vector<std::string> path = Join(base->path, sub);
+    if (path.size() > hive::kMaxKeyDepth)
+        return ERROR_INVALID_PARAMETER;
     DWORD disposition = REG_OPENED_EXISTING_KEY;
 
     Key hiveRoot;

@@ -22,6 +22,8 @@ std::vector<UnusableRegistryFile> UnusableRegistryFiles() {
         const std::string folder = hive::HiveFolder();
         if (const auto damage = hive::HiveDamage(root)) {
             unusable.push_back({name, folder, UnusableRegistryFile::Problem::Damaged, *damage});
+        } else if (const std::string problem = hive::HiveFileProblem(root); !problem.empty()) {
+            unusable.push_back({name, folder, UnusableRegistryFile::Problem::Unreadable, problem});
         } else if (hive::HiveIsReadOnly(root)) {
             const auto problem = FileDeniesOwnerWrite(hive::HivePath(root))
                                      ? UnusableRegistryFile::Problem::ReadOnlyFile

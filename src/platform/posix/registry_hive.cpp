@@ -1,7 +1,10 @@
 #include "platform/posix/registry_hive.h"
 
+#include "platform/posix/name_case.h"
+
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
 
 namespace hive {
 
@@ -10,22 +13,41 @@ namespace {
 char Lower(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
-char Upper(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
 
 // Windows orders subkeys by their upper-cased names.
 bool NameLess(std::string_view a, std::string_view b) {
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return static_cast<unsigned char>(Upper(x)) < static_cast<unsigned char>(Upper(y));
-    });
+    return brisvane::platform::posix::CompareNamesIgnoringCase(a, b) < 0;
 }
 
 } // namespace
 
 bool NamesEqual(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [](char x, char y) { return Lower(x) == Lower(y); });
+    return brisvane::platform::posix::NamesEqualIgnoringCase(a, b);
+}
+
+void Key::ReleaseSubkeys(std::vector<std::unique_ptr<Key>>& subkeys) {
+    std::vector<std::unique_ptr<Key>> pending = std::move(subkeys);
+    subkeys.clear();
+    while (!pending.empty()) {
+        std::unique_ptr<Key> key = std::move(pending.back());
+        pending.pop_back();
+        std::move(key->m_subkeys.begin(), key->m_subkeys.end(), std::back_inserter(pending));
+        key->m_subkeys.clear();
+    }
+}
+
+Key::~Key() {
+    ReleaseSubkeys(m_subkeys);
+}
+
+Key& Key::operator=(Key&& other) noexcept {
+    if (this != &other) {
+        ReleaseSubkeys(m_subkeys);
+        m_name = std::move(other.m_name);
+        m_subkeys = std::move(other.m_subkeys);
+        m_values = std::move(other.m_values);
+    }
+    return *this;
 }
 
 Key* Key::FindSubkey(std::string_view name) {
@@ -175,8 +197,11 @@ std::string_view Trim(std::string_view s) {
     return TrimRight(TrimLeft(s));
 }
 
+// The syntax words of the format ("dword:", "hex(") are ASCII.
 bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
-    return s.size() >= prefix.size() && NamesEqual(s.substr(0, prefix.size()), prefix);
+    return s.size() >= prefix.size() &&
+           std::equal(prefix.begin(), prefix.end(), s.begin(),
+                      [](char x, char y) { return Lower(x) == Lower(y); });
 }
 
 int HexDigit(char c) {
@@ -268,6 +293,9 @@ private:
         for (const std::string& part : parts)
             if (part.empty())
                 return Fail("an empty key name in a section");
+        if (parts.size() - 1 > kMaxKeyDepth)
+            return Fail("a key more than " + std::to_string(kMaxKeyDepth) +
+                        " levels below its root");
         RegEdit edit;
         edit.kind = remove ? RegEdit::Kind::DeleteKey : RegEdit::Kind::CreateKey;
         edit.rootName = parts.front();
@@ -559,14 +587,32 @@ void AppendValue(std::string& out, const Value& value) {
 } // namespace
 
 void SerializeKey(const Key& key, const std::string& fullName, std::string& out) {
-    out += '[';
-    out += fullName;
-    out += "]\r\n";
-    for (const Value& value : key.Values())
-        AppendValue(out, value);
-    out += "\r\n";
-    for (const auto& subkey : key.Subkeys())
-        SerializeKey(*subkey, fullName + "\\" + subkey->Name(), out);
+    // Depth first with a stack of our own: each entry is a key and the length its section name
+    // has in `name`, which grows and shrinks as the walk goes down and up.
+    struct Pending {
+        const Key* key;
+        std::size_t nameLength;
+    };
+    std::string name = fullName;
+    std::vector<Pending> pending{{&key, name.size()}};
+    while (!pending.empty()) {
+        const Pending next = pending.back();
+        pending.pop_back();
+        name.resize(next.nameLength);
+        if (next.key != &key) {
+            name += '\\';
+            name += next.key->Name();
+        }
+        out += '[';
+        out += name;
+        out += "]\r\n";
+        for (const Value& value : next.key->Values())
+            AppendValue(out, value);
+        out += "\r\n";
+        const auto& subkeys = next.key->Subkeys();
+        for (auto subkey = subkeys.rbegin(); subkey != subkeys.rend(); ++subkey)
+            pending.push_back({subkey->get(), name.size()});
+    }
 }
 
 std::string SerializeHive(const Key& root, std::string_view rootName) {

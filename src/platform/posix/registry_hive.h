@@ -12,8 +12,12 @@
 
 namespace hive {
 
-// Registry names compare without regard to ASCII case.
+// Registry names compare without regard to case, as Windows compares them.
 bool NamesEqual(std::string_view a, std::string_view b);
+
+// The deepest a key may lie below its root, as on Windows: a hive holding a deeper key is
+// damaged, and creating one is refused.
+inline constexpr std::size_t kMaxKeyDepth = 512;
 
 struct Value {
     std::string name;
@@ -26,6 +30,10 @@ struct Value {
 class Key {
 public:
     explicit Key(std::string name = {}) : m_name(std::move(name)) {}
+    // Subkeys are let go one by one rather than by nested destructors, however deep they lie.
+    ~Key();
+    Key(Key&&) noexcept = default;
+    Key& operator=(Key&& other) noexcept;
 
     const std::string& Name() const { return m_name; }
 
@@ -49,6 +57,8 @@ public:
     const std::vector<Value>& Values() const { return m_values; }
 
 private:
+    static void ReleaseSubkeys(std::vector<std::unique_ptr<Key>>& subkeys);
+
     std::string m_name;
     std::vector<std::unique_ptr<Key>> m_subkeys;
     std::vector<Value> m_values;

@@ -89,10 +89,14 @@ bool ReadWholeFile(const std::string& name, std::string& content) {
     const posix::ResolvedPath resolved = posix::ResolvePath(name);
     if (resolved.lookup != posix::Lookup::Found)
         return false;
-    const int fd = open(resolved.path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Only a regular file is opened, and the open never waits: a named pipe in its place would
+    // otherwise hold the program for ever.
+    struct stat st;
+    if (stat(resolved.path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    const int fd = open(resolved.path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return false;
-    struct stat st;
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         close(fd);
         return false;

@@ -1,0 +1,56 @@
+// What a walk over a folder's entries needs beyond the Windows file calls so that it can never
+// reach outside the folder it walks: a hold on that folder that survives renames and links put
+// in place of its path, a way into a listed subfolder that follows no link and crosses onto no
+// other file system, and a move that names its target by the held folder rather than a path.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace brisvane::platform {
+
+// A folder held open for the life of the object. Making it current again lands in that very
+// folder, whatever has happened to the path it was reached by since.
+class HeldFolder {
+public:
+    // Holds the current folder.
+    static HeldFolder Current();
+    // Holds the folder `path` names now; not Valid() when there is none.
+    static HeldFolder Open(const std::string& path);
+
+    HeldFolder(HeldFolder&& other) noexcept;
+    HeldFolder& operator=(HeldFolder&& other) noexcept;
+    HeldFolder(const HeldFolder&) = delete;
+    HeldFolder& operator=(const HeldFolder&) = delete;
+    ~HeldFolder();
+
+    bool Valid() const;
+    bool MakeCurrent() const;
+
+private:
+    HeldFolder() = default;
+
+    int m_descriptor = -1; // Linux: an O_PATH descriptor of the folder
+    std::string m_path;    // Windows: its full path, which the system keeps from being replaced
+    friend bool MoveFolderInto(const char*, const HeldFolder&, const std::string&);
+};
+
+// True when `name`, as a listing returned it, can only ever mean that one entry of the listed
+// folder: not "." or "..", and without "\" or "/", which the file calls would read as separators.
+inline bool IsEntryName(std::string_view name) {
+    return !name.empty() && name != "." && name != ".." &&
+           name.find_first_of("\\/") == std::string_view::npos;
+}
+
+// Makes the entry `name` of the current folder current when it is a folder of its own: an entry
+// name, not a link or other reparse point, and on the same file system as the current folder
+// (a mount point is not entered). Names match without regard to case, an exact match first.
+// On false the current folder is unchanged.
+bool EnterSubfolder(const char* name);
+
+// Moves the folder `source` (an entry of the current folder or a full path) into `target` as
+// `newName`, never replacing an entry. On failure GetLastError() tells ERROR_ALREADY_EXISTS
+// (the name is taken) from anything else.
+bool MoveFolderInto(const char* source, const HeldFolder& target, const std::string& newName);
+
+} // namespace brisvane::platform

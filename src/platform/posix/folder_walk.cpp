@@ -1,0 +1,151 @@
+#include "platform/folder_walk.h"
+
+#include "platform/posix/file_api.h"
+#include "platform/posix/path_lookup.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+
+namespace brisvane::platform {
+
+namespace {
+
+using posix::ErrorFromErrno;
+
+bool Fail(DWORD error) {
+    SetLastError(error);
+    return false;
+}
+
+// The mount a descriptor's folder lies on. Two folders of one file system can still lie on
+// different mounts (a bind mount), which the device number alone does not tell.
+bool SameMount(int a, int b) {
+    struct statx first {};
+    struct statx second {};
+    if (statx(a, "", AT_EMPTY_PATH, STATX_MNT_ID, &first) != 0 ||
+        statx(b, "", AT_EMPTY_PATH, STATX_MNT_ID, &second) != 0)
+        return false;
+    if (first.stx_dev_major != second.stx_dev_major || first.stx_dev_minor != second.stx_dev_minor)
+        return false;
+    if ((first.stx_mask & STATX_MNT_ID) && (second.stx_mask & STATX_MNT_ID))
+        return first.stx_mnt_id == second.stx_mnt_id;
+    return !(second.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) ||
+           !(second.stx_attributes & STATX_ATTR_MOUNT_ROOT);
+}
+
+// The entry of the current folder that `name` means: the exact name, else the one that matches
+// without regard to case.
+std::string EntryNamed(const char* name) {
+    struct stat st;
+    if (fstatat(AT_FDCWD, name, &st, AT_SYMLINK_NOFOLLOW) == 0)
+        return name;
+    return posix::FindNameInFolder("", name);
+}
+
+} // namespace
+
+HeldFolder HeldFolder::Current() {
+    HeldFolder held;
+    held.m_descriptor = open(".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    return held;
+}
+
+HeldFolder HeldFolder::Open(const std::string& path) {
+    HeldFolder held;
+    if (path.empty())
+        return held;
+    const posix::ResolvedPath resolved = posix::ResolvePath(path);
+    if (resolved.lookup == posix::Lookup::Found)
+        held.m_descriptor = open(resolved.path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    return held;
+}
+
+HeldFolder::HeldFolder(HeldFolder&& other) noexcept
+    : m_descriptor(std::exchange(other.m_descriptor, -1)), m_path(std::move(other.m_path)) {}
+
+HeldFolder& HeldFolder::operator=(HeldFolder&& other) noexcept {
+    if (this != &other) {
+        if (m_descriptor >= 0)
+            close(m_descriptor);
+        m_descriptor = std::exchange(other.m_descriptor, -1);
+        m_path = std::move(other.m_path);
+    }
+    return *this;
+}
+
+HeldFolder::~HeldFolder() {
+    if (m_descriptor >= 0)
+        close(m_descriptor);
+}
+
+bool HeldFolder::Valid() const {
+    return m_descriptor >= 0;
+}
+
+bool HeldFolder::MakeCurrent() const {
+    if (m_descriptor < 0)
+        return Fail(ERROR_PATH_NOT_FOUND);
+    if (fchdir(m_descriptor) != 0)
+        return Fail(ErrorFromErrno(errno));
+    return true;
+}
+
+bool EnterSubfolder(const char* name) {
+    if (!name || !IsEntryName(name))
+        return Fail(ERROR_INVALID_NAME);
+    const std::string entry = EntryNamed(name);
+    if (entry.empty())
+        return Fail(ERROR_PATH_NOT_FOUND);
+    // The folder is opened once, without following a link, and that very folder is entered:
+    // nothing can be put in its place between the check and the use.
+    const int folder =
+        openat(AT_FDCWD, entry.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (folder < 0)
+        return Fail(errno == ELOOP || errno == ENOTDIR ? ERROR_DIRECTORY : ErrorFromErrno(errno));
+    const int here = open(".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    const bool sameMount = here >= 0 && SameMount(here, folder);
+    if (here >= 0)
+        close(here);
+    const bool entered = sameMount && fchdir(folder) == 0;
+    const int error = errno;
+    close(folder);
+    if (!sameMount)
+        return Fail(ERROR_NOT_SAME_DEVICE);
+    if (!entered)
+        return Fail(ErrorFromErrno(error));
+    SetLastError(ERROR_SUCCESS);
+    return true;
+}
+
+bool MoveFolderInto(const char* source, const HeldFolder& target, const std::string& newName) {
+    if (!source || !*source || !IsEntryName(newName))
+        return Fail(ERROR_INVALID_NAME);
+    if (!target.Valid())
+        return Fail(ERROR_PATH_NOT_FOUND);
+    const posix::ResolvedPath resolved = posix::ResolvePath(source);
+    if (resolved.lookup != posix::Lookup::Found)
+        return Fail(ERROR_FILE_NOT_FOUND);
+    if (!S_ISDIR(resolved.status.st_mode))
+        return Fail(ERROR_DIRECTORY);
+    // A rename moves the entry itself, never what a link put in its place points at.
+    if (renameat2(AT_FDCWD, resolved.path.c_str(), target.m_descriptor, newName.c_str(),
+                  RENAME_NOREPLACE) == 0) {
+        SetLastError(ERROR_SUCCESS);
+        return true;
+    }
+    if (errno != EINVAL)
+        return Fail(errno == EEXIST ? ERROR_ALREADY_EXISTS : ErrorFromErrno(errno));
+    // A file system without the no-replace rename: check, then rename.
+    struct stat existing;
+    if (fstatat(target.m_descriptor, newName.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0)
+        return Fail(ERROR_ALREADY_EXISTS);
+    if (renameat(AT_FDCWD, resolved.path.c_str(), target.m_descriptor, newName.c_str()) != 0)
+        return Fail(ErrorFromErrno(errno));
+    SetLastError(ERROR_SUCCESS);
+    return true;
+}
+
+} // namespace brisvane::platform

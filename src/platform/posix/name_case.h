@@ -1,0 +1,33 @@
+// Names compared as Windows compares them: as UTF-16 code units, each upper-cased by the simple
+// mapping of the Basic Multilingual Plane (what NTFS's upcase table holds), with no locale.
+// A name's bytes are UTF-8; a byte that does not belong to valid UTF-8 is a character of the
+// Windows-1252 code page, the single-byte text the program and older files use.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace brisvane::platform::posix {
+
+// The code unit's upper-case form; units without one (and surrogates) stay as they are.
+char16_t UpcaseUnit(char16_t unit);
+
+// The name's code units, each upper-cased.
+std::u16string UpcasedUnits(std::string_view name);
+
+// <0, 0 or >0 as a sorts before, equal to or after b by their upper-cased code units.
+int CompareNamesIgnoringCase(std::string_view a, std::string_view b);
+
+inline bool NamesEqualIgnoringCase(std::string_view a, std::string_view b) {
+    return CompareNamesIgnoringCase(a, b) == 0;
+}
+
+// The order Windows lists names in; names that differ only in case are ordered by their bytes,
+// so that the same names always come out the same way.
+bool NameListsBefore(std::string_view a, std::string_view b);
+
+// False only when no other spelling of the name can match it without regard to case (digits,
+// punctuation): then a folder need not be read to look for one.
+bool MayHaveOtherSpellings(std::string_view name);
+
+} // namespace brisvane::platform::posix

@@ -1,0 +1,186 @@
+// The walks on folders that Linux can make hostile: names holding "\", links put where
+// folders were, other file systems mounted inside, hard links and stored attributes. Whatever
+// a cleaned folder holds, nothing outside it may be deleted, moved or changed.
+#include "cleaner/folder_purge.h"
+#include "cleaner/netscape_profile.h"
+#include "cleaner_test_helpers.h"
+#include "folder_fixture.h"
+#include "outside_snapshot.h"
+#include "platform/win32.h"
+#include "recording_host.h"
+#include "support/file_setup.h"
+#include "support/temp_folder.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+
+namespace fs = std::filesystem;
+using namespace testing_support;
+
+namespace {
+
+class FolderContainmentTest : public FolderFixture {
+protected:
+    // "outside" with files and a subfolder, recorded as it is now.
+    std::string Outside() {
+        const std::string outside = Folder("outside", {"precious.txt", "notes.txt"});
+        Folder("outside/docs", {"letter.txt"});
+        m_outsideBefore = Snapshot(outside);
+        return outside;
+    }
+
+    void ExpectOutsideUntouched() { EXPECT_EQ(Snapshot(Path("outside")), m_outsideBefore); }
+
+    void Enter(const std::string& folder) { ASSERT_TRUE(SetCurrentDirectoryA(folder.c_str())); }
+
+    std::map<std::string, std::string> m_outsideBefore;
+};
+
+// `path` spelled with backslashes, as a Windows name would be.
+std::string Backslashed(std::string path) {
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
+
+// Mounts a small file system at `folder`; false where this machine does not allow it.
+class ScopedMount {
+public:
+    explicit ScopedMount(const std::string& folder) : m_folder(folder) {
+        m_mounted = mount("brisvane-test", folder.c_str(), "tmpfs", 0, "size=1m") == 0;
+    }
+    ~ScopedMount() {
+        if (m_mounted)
+            umount2(m_folder.c_str(), MNT_DETACH);
+    }
+    bool Mounted() const { return m_mounted; }
+
+private:
+    std::string m_folder;
+    bool m_mounted = false;
+};
+
+} // namespace
+
+TEST_F(FolderContainmentTest, NamesHoldingBackslashesNeverReachOtherPaths) {
+    const std::string outside = Outside();
+    // A plain file named like an absolute path, one climbing out through "..", one through a link.
+    const std::string favorites = Folder("Favorites", {"plain.url"});
+    Folder("Favorites/sub");
+    WriteFile(favorites + "/" + Backslashed(outside + "/precious.txt"), "odd");
+    WriteFile(favorites + "/sub\\..\\..\\outside\\notes.txt", "odd");
+    fs::create_symlink(outside, favorites + "/link");
+    WriteFile(favorites + "/link\\precious.txt", "odd");
+    ASSERT_NO_FATAL_FAILURE(Enter(favorites));
+
+    PurgeFiles();
+
+    ExpectOutsideUntouched();
+    EXPECT_FALSE(Exists(favorites + "/plain.url"));
+}
+
+TEST_F(FolderContainmentTest, CacheAndHistoryWalksLeaveFoldersNamedLikePathsAlone) {
+    const std::string outside = Outside();
+    const std::string cache = Folder("Cache");
+    Folder("Cache/A");
+    Folder("Cache/B");
+    Folder("Cache/" + Backslashed(outside + "/docs"), {"inside.txt"});
+    ASSERT_NO_FATAL_FAILURE(Enter(cache));
+    EmptySubfolders();
+    ExpectOutsideUntouched();
+
+    const std::string history = Folder("History");
+    Folder("History/..\\outside\\docs", {"inside.txt"});
+    Folder("History/Today", {"a"});
+    const std::string install = Folder("Install");
+    ASSERT_NO_FATAL_FAILURE(Enter(history));
+    ParkSubfolders(install);
+    ExpectOutsideUntouched();
+    EXPECT_EQ(Tree(history),
+              (std::set<std::string>{"..\\outside\\docs/", "..\\outside\\docs/inside.txt"}));
+}
+
+TEST_F(FolderContainmentTest, ALinkInTheCacheFolderIsNeitherEnteredNorTakenForAFile) {
+    const std::string outside = Outside();
+    // Only folders and a link follow the third entry, so the cache folder's own files stay.
+    const std::string cache = Folder("Cache", {"0first.htm"});
+    Folder("Cache/A", {"a"});
+    fs::create_symlink(outside + "/docs", cache + "/B-link");
+    Folder("Cache/C", {"c"});
+    ASSERT_NO_FATAL_FAILURE(Enter(cache));
+
+    EmptySubfolders();
+
+    ExpectOutsideUntouched();
+    EXPECT_EQ(Tree(cache), (std::set<std::string>{"0first.htm", "B-link"}));
+}
+
+TEST_F(FolderContainmentTest, ANetscapeCacheThatIsALinkIsNotEntered) {
+    const std::string outside = Outside();
+    const std::string profile = Folder("profile", {"COOKIES.TXT"});
+    fs::create_symlink(outside, profile + "/cache");
+    RecordingHost host;
+    host.TickAll();
+
+    CleanNetscape3Folder(host, profile);
+
+    ExpectOutsideUntouched();
+    EXPECT_EQ(Tree(profile), std::set<std::string>{"cache"});
+}
+
+TEST_F(FolderContainmentTest, FoldersOfAnotherFileSystemAreNotEntered) {
+    const std::string cache = Folder("Cache");
+    Folder("Cache/A");
+    Folder("Cache/B");
+    Folder("Cache/C");
+    const std::string mounted = Folder("Cache/D");
+    const ScopedMount mount(mounted);
+    if (!mount.Mounted())
+        GTEST_SKIP() << "this machine does not let the tests mount a file system";
+    WriteFile(mounted + "/other-volume.txt", "x");
+    const std::string install = Folder("Install");
+    Folder("Install/0");
+    Folder("Install/7");
+    const ScopedMount parkedMount(install + "/7");
+    ASSERT_TRUE(parkedMount.Mounted());
+    WriteFile(install + "/7/other-volume.txt", "x");
+
+    ASSERT_NO_FATAL_FAILURE(Enter(cache));
+    EmptySubfolders();
+    PurgeParkedFolders(install);
+
+    EXPECT_TRUE(Exists(mounted + "/other-volume.txt"));
+    EXPECT_TRUE(Exists(install + "/7/other-volume.txt"));
+}
+
+TEST_F(FolderContainmentTest, ADesktopIniWithOtherNamesIsLeftAlone) {
+    const std::string outside = Outside();
+    chmod((outside + "/precious.txt").c_str(), 0444);
+    m_outsideBefore = Snapshot(outside);
+    const std::string history = Folder("History");
+    fs::create_hard_link(outside + "/precious.txt", history + "/desktop.ini");
+    ASSERT_NO_FATAL_FAILURE(Enter(history));
+
+    DropDesktopIni();
+
+    ExpectOutsideUntouched();
+}
+
+TEST_F(FolderContainmentTest, TheStoredReadOnlyBitKeepsAFileUntilItIsCleared) {
+    const std::string folder = Folder("Cookies", {"plain.txt", "samba-locked.txt", "desktop.ini"});
+    // As Samba stores read-only files: the owner write bit set, read-only in the attribute.
+    ASSERT_EQ(setxattr((folder + "/samba-locked.txt").c_str(), "user.DOSATTRIB", "0x21", 4, 0), 0);
+    ASSERT_EQ(setxattr((folder + "/desktop.ini").c_str(), "user.DOSATTRIB", "0x27", 4, 0), 0);
+    ASSERT_NO_FATAL_FAILURE(Enter(folder));
+
+    EXPECT_TRUE(GetFileAttributesA("samba-locked.txt") & FILE_ATTRIBUTE_READONLY);
+    EXPECT_FALSE(DeleteFileA("samba-locked.txt"));
+    PurgeFiles();
+    EXPECT_EQ(Tree(folder), (std::set<std::string>{"desktop.ini", "samba-locked.txt"}));
+
+    DropDesktopIni();
+    EXPECT_EQ(Tree(folder), std::set<std::string>{"samba-locked.txt"});
+}
