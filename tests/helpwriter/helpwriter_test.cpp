@@ -155,12 +155,12 @@ TEST_F(BuiltHelpFile, KeepsEachTopicsTextAndItsLinksToOtherTopics) {
 // Enough topics and text for several topic blocks and a two-level |CONTEXT tree.
 std::string LargeSource(int topics) {
     std::mt19937 random(7);
-    const char* words[] = {"cookie", "cache", "history", "folder", "browser", "removes",
+    const char* words[] = {"cookie", "cache", "history", "folder",   "browser",  "removes",
                            "the",    "and",   "of",      "Brisvane", "settings", "page"};
     std::string html = "<title>Large</title>";
     for (int t = 0; t < topics; ++t) {
-        html += "<a name=\"topic_" + std::to_string(t) + "\"></a><h2>Topic " +
-                std::to_string(t) + "</h2>";
+        html += "<a name=\"topic_" + std::to_string(t) + "\"></a><h2>Topic " + std::to_string(t) +
+                "</h2>";
         for (int p = 0; p < 3; ++p) {
             html += "<p>";
             for (int w = 0; w < 25; ++w)

@@ -211,8 +211,7 @@ public:
             m_italic += tag.closing ? -1 : 1;
         } else if (tag.name == "a") {
             OnAnchor(tag);
-        } else if (tag.name == "ul" || tag.name == "ol" || tag.name == "dl" ||
-                   tag.name == "body") {
+        } else if (tag.name == "ul" || tag.name == "ol" || tag.name == "dl" || tag.name == "body") {
             CloseParagraph();
         }
     }

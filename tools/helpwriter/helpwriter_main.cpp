@@ -26,7 +26,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::ofstream out(argv[2], std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+    out.write(reinterpret_cast<const char*>(file.data()),
+              static_cast<std::streamsize>(file.size()));
     out.close();
     if (!out) {
         std::cerr << "brisvane-helpwriter: cannot write " << argv[2] << "\n";

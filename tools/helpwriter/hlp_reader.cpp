@@ -119,8 +119,7 @@ std::uint16_t DescendToLeaf(const Bytes& tree, const BtreeHeader& header, ReadKe
 
 // Calls visit(cursor) for each leaf entry, leaf pages in their linked order.
 template <typename Visit>
-void ForEachLeafEntry(const Bytes& tree, const BtreeHeader& header, Visit visit,
-                      const char* what) {
+void ForEachLeafEntry(const Bytes& tree, const BtreeHeader& header, Visit visit, const char* what) {
     std::uint16_t page = header.root;
     for (int level = header.levels; level > 1; --level)
         page = GetU16(tree.data() + PageStart(header, page, what) + 4);
@@ -289,7 +288,8 @@ void HlpReader::ReadTopics() {
         Require(length1 >= kTopicLinkHeaderSize && length1 <= size && at + size <= data.size(),
                 "|TOPIC: record overruns its block");
         Require(length2 == size - length1, "|TOPIC: phrase-compressed or padded text");
-        const Bytes linkData1(data.begin() + at + kTopicLinkHeaderSize, data.begin() + at + length1);
+        const Bytes linkData1(data.begin() + at + kTopicLinkHeaderSize,
+                              data.begin() + at + length1);
         const std::string linkData2(data.begin() + at + length1, data.begin() + at + size);
         const std::uint32_t offset = static_cast<std::uint32_t>(block * 0x8000 + characters);
 

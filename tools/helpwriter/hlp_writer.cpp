@@ -37,8 +37,7 @@ enum FontId : std::uint16_t {
     kFontSubheading,
 };
 
-constexpr FontDescriptor kFonts[] = {{0, 20}, {1, 20}, {2, 20}, {3, 20},
-                                     {1, 32}, {1, 26}, {1, 22}};
+constexpr FontDescriptor kFonts[] = {{0, 20}, {1, 20}, {2, 20}, {3, 20}, {1, 32}, {1, 26}, {1, 22}};
 constexpr char kFaceName[] = "Arial";
 constexpr std::uint8_t kFamilySwiss = 3;
 constexpr std::size_t kFaceNameSize = 32;
@@ -106,7 +105,7 @@ FontId RunFont(FontId paragraphFont, const Run& run) {
     if (paragraphFont != kFontBody)
         return paragraphFont;
     static constexpr FontId kByStyle[2][2] = {{kFontBody, kFontItalic},
-                                               {kFontBold, kFontBoldItalic}};
+                                              {kFontBold, kFontBoldItalic}};
     return kByStyle[run.bold][run.italic];
 }
 
@@ -137,7 +136,8 @@ TopicLink EncodeParagraph(const Paragraph& paragraph) {
         info.insert(info.end(), bytes);
     };
     auto fontCommand = [&](FontId font) {
-        command({kCommandFont, static_cast<std::uint8_t>(font), static_cast<std::uint8_t>(font >> 8)});
+        command(
+            {kCommandFont, static_cast<std::uint8_t>(font), static_cast<std::uint8_t>(font >> 8)});
     };
     FontId current = RunFont(format.font, paragraph.runs.front());
     fontCommand(current);
@@ -151,8 +151,9 @@ TopicLink EncodeParagraph(const Paragraph& paragraph) {
             continue;
         }
         const std::uint32_t hash = static_cast<std::uint32_t>(ContextHash(run.link));
-        command({kCommandJump, static_cast<std::uint8_t>(hash), static_cast<std::uint8_t>(hash >> 8),
-                 static_cast<std::uint8_t>(hash >> 16), static_cast<std::uint8_t>(hash >> 24)});
+        command({kCommandJump, static_cast<std::uint8_t>(hash),
+                 static_cast<std::uint8_t>(hash >> 8), static_cast<std::uint8_t>(hash >> 16),
+                 static_cast<std::uint8_t>(hash >> 24)});
         text += run.text;
         command({kCommandHotspotEnd});
     }
@@ -235,8 +236,8 @@ private:
             }
             link.block = block;
             link.blockOffset = used;
-            link.position = static_cast<std::uint32_t>(block * kDecompressSize +
-                                                       kTopicBlockHeaderSize + used);
+            link.position =
+                static_cast<std::uint32_t>(block * kDecompressSize + kTopicBlockHeaderSize + used);
             link.offset = static_cast<std::uint32_t>(block * 0x8000 + characters);
             used += link.Size();
             if (link.type == kRecordText)
@@ -316,8 +317,8 @@ private:
             PutU32(out, lastHeader);
             out.insert(out.end(), blocks[block].begin(), blocks[block].end());
             const bool isLast = block + 1 == blocks.size();
-            out.resize(start + (isLast ? std::max(out.size() - start, kMinLastBlock)
-                                       : kTopicBlockSize),
+            out.resize(start +
+                           (isLast ? std::max(out.size() - start, kMinLastBlock) : kTopicBlockSize),
                        0);
             for (std::size_t i = first; i <= LastLinkOf(block); ++i)
                 if (m_links[i].type == kRecordTopicHeader)
@@ -357,7 +358,8 @@ Bytes BuildBtree(std::uint16_t flags, std::uint16_t pageSize, std::string_view s
         firstEntryOfPage.push_back(next);
         pages.resize(start + 8, 0);
         std::uint16_t count = 0;
-        while (next < entries.size() && pages.size() - start + entries[next].leaf.size() <= pageSize) {
+        while (next < entries.size() &&
+               pages.size() - start + entries[next].leaf.size() <= pageSize) {
             pages.insert(pages.end(), entries[next].leaf.begin(), entries[next].leaf.end());
             ++next;
             ++count;
