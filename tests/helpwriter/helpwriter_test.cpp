@@ -108,6 +108,7 @@ TEST_F(BuiltHelpFile, HoldsTheInternalFilesTitleAndContentsTopic) {
     EXPECT_EQ(m_reader->FileNames(),
               (std::vector<std::string>{"|CONTEXT", "|CTXOMAP", "|FONT", "|SYSTEM", "|TOPIC"}));
     EXPECT_EQ(m_reader->Title(), "Brisvane Help");
+    EXPECT_EQ(m_reader->MainWindowCaption(), "Brisvane Help");
     EXPECT_EQ(m_reader->Minor(), 21);
     EXPECT_EQ(m_reader->Flags(), kSystemFlagsLz77);
     const ReadTopic* contents = m_reader->TopicAt(m_reader->ContentsOffset());

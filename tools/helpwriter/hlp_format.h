@@ -28,7 +28,11 @@ inline constexpr std::size_t kTopicLinkHeaderSize = 21;
 inline constexpr std::size_t kTopicHeaderSize = 28;
 inline constexpr std::uint32_t kNoPosition = 0xFFFFFFFF;
 
-enum SystemRecord : std::uint16_t { kSystemTitle = 1, kSystemContents = 3 };
+enum SystemRecord : std::uint16_t { kSystemTitle = 1, kSystemContents = 3, kSystemWindow = 6 };
+// A window record: flags, type[10], name[9], caption[51], five shorts and two colours.
+inline constexpr std::size_t kWindowRecordSize = 90;
+inline constexpr std::size_t kWindowNameAt = 12;
+inline constexpr std::size_t kWindowCaptionAt = 21;
 enum TopicRecord : std::uint8_t { kRecordTopicHeader = 0x02, kRecordText = 0x20 };
 enum TextCommand : std::uint8_t {
     kCommandFont = 0x80,

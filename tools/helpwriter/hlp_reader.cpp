@@ -218,10 +218,21 @@ void HlpReader::ReadSystem() {
             m_title = cursor.String();
         else if (type == kSystemContents)
             m_contents = cursor.U32();
+        else if (type == kSystemWindow && size == kWindowRecordSize)
+            ReadWindow(system.data() + cursor.At());
         Require(cursor.At() <= end && end <= system.size(), "|SYSTEM: record overruns");
         while (cursor.At() < end)
             cursor.U8();
     }
+}
+
+void HlpReader::ReadWindow(const std::uint8_t* record) {
+    auto field = [&](std::size_t at, std::size_t size) {
+        const char* text = reinterpret_cast<const char*>(record + at);
+        return std::string(text, strnlen(text, size));
+    };
+    if ((record[0] & 0x06) == 0x06 && field(kWindowNameAt, 9) == "main")
+        m_mainCaption = field(kWindowCaptionAt, 51);
 }
 
 void HlpReader::ReadFonts() {

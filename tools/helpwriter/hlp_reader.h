@@ -40,6 +40,8 @@ public:
     std::uint16_t Minor() const { return m_minor; }
     std::uint16_t Flags() const { return m_flags; }
     const std::string& Title() const { return m_title; }
+    // The caption of the window record named "main", or empty.
+    const std::string& MainWindowCaption() const { return m_mainCaption; }
     std::uint32_t ContentsOffset() const { return m_contents; }
     std::size_t FontCount() const { return m_fontCount; }
     std::size_t TopicBlockCount() const { return m_blockCount; }
@@ -56,6 +58,7 @@ public:
 private:
     void ReadDirectory();
     void ReadSystem();
+    void ReadWindow(const std::uint8_t* record);
     void ReadFonts();
     void ReadTopics();
     void ReadContextMap();
@@ -65,6 +68,7 @@ private:
     std::uint16_t m_minor = 0;
     std::uint16_t m_flags = 0;
     std::string m_title;
+    std::string m_mainCaption;
     std::uint32_t m_contents = kNoPosition;
     std::size_t m_fontCount = 0;
     std::size_t m_blockCount = 0;

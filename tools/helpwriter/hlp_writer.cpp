@@ -21,6 +21,8 @@ constexpr std::uint16_t kDirectoryPageSize = 0x0400;
 constexpr std::uint16_t kTreeFlags = 0x0002;
 constexpr std::uint16_t kDirectoryFlags = 0x0402;
 constexpr std::uint8_t kFileFlags = 4;
+constexpr std::uint8_t kWindowNameValid = 0x02;
+constexpr std::uint8_t kWindowCaptionValid = 0x04;
 
 struct FontDescriptor {
     std::uint8_t attributes; // 1 bold, 2 italic
@@ -55,7 +57,8 @@ struct ParagraphFormat {
     FontId font;
 };
 
-ParagraphFormat FormatOf(ParagraphKind kind) {
+// lastOfList: a list item followed by something else, which takes a paragraph's gap below it.
+ParagraphFormat FormatOf(ParagraphKind kind, bool lastOfList) {
     switch (kind) {
     case ParagraphKind::Title:
         return {kSpacingBelow, {12}, kFontTitle};
@@ -64,7 +67,7 @@ ParagraphFormat FormatOf(ParagraphKind kind) {
     case ParagraphKind::Subheading:
         return {kSpacingAbove | kSpacingBelow, {8, 4}, kFontSubheading};
     case ParagraphKind::ListItem:
-        return {kSpacingBelow | kLeftIndent, {2, 24}, kFontBody};
+        return {kSpacingBelow | kLeftIndent, {lastOfList ? 8 : 2, 24}, kFontBody};
     case ParagraphKind::Term:
         return {0, {}, kFontBody};
     case ParagraphKind::Definition:
@@ -123,8 +126,8 @@ struct TopicLink {
 
 // LinkData1 and LinkData2 of one text record: the paragraph info and formatting commands, and
 // the text they apply to. Each command follows the NUL that ends the text before it.
-TopicLink EncodeParagraph(const Paragraph& paragraph) {
-    const ParagraphFormat format = FormatOf(paragraph.kind);
+TopicLink EncodeParagraph(const Paragraph& paragraph, bool lastOfList) {
+    const ParagraphFormat format = FormatOf(paragraph.kind, lastOfList);
     Bytes info = {0x00, 0x80};
     PutU16(info, 0);
     PutU16(info, format.bits);
@@ -184,8 +187,12 @@ public:
         for (const Topic& topic : document.topics) {
             m_headers.push_back(m_links.size());
             m_links.push_back(TopicHeaderLink(topic.title));
-            for (const Paragraph& paragraph : topic.paragraphs)
-                m_links.push_back(EncodeParagraph(paragraph));
+            const std::vector<Paragraph>& paragraphs = topic.paragraphs;
+            for (std::size_t p = 0; p < paragraphs.size(); ++p) {
+                const bool lastOfList =
+                    p + 1 == paragraphs.size() || paragraphs[p + 1].kind != ParagraphKind::ListItem;
+                m_links.push_back(EncodeParagraph(paragraphs[p], lastOfList));
+            }
         }
         // A last, empty topic header closes the chain, as the help compilers write it.
         m_headers.push_back(m_links.size());
@@ -433,6 +440,15 @@ Bytes SystemFile(const HelpDocument& document, std::uint32_t contentsOffset) {
     PutU16(out, kSystemContents);
     PutU16(out, 4);
     PutU32(out, contentsOffset);
+    // The main window, so that the viewer's caption is the file's title and not its own name.
+    PutU16(out, kSystemWindow);
+    PutU16(out, kWindowRecordSize);
+    Bytes window(kWindowRecordSize, 0);
+    window[0] = kWindowNameValid | kWindowCaptionValid;
+    std::copy_n("main", 4, window.begin() + kWindowNameAt);
+    std::copy_n(document.title.begin(), std::min<std::size_t>(document.title.size(), 50),
+                window.begin() + kWindowCaptionAt);
+    out.insert(out.end(), window.begin(), window.end());
     return out;
 }
 
