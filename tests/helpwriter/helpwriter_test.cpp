@@ -194,7 +194,7 @@ TEST(HelpWriter, SpreadsALargeDocumentOverBlocksAndStillFindsEveryTopic) {
 
 TEST(HelpWriter, ParsesTheHtmlSubsetIntoTopicsParagraphsAndRuns) {
     const HelpDocument document = ParseHelpSource(
-        "<!DOCTYPE html><html><head><title>T &amp; U</title></head><body>\n"
+        "<!DOCTYPE html><html><head><title> T &amp; U\n</title></head><body>\n"
         "<a name=\"first\"></a><h1>First <i>one</i></h1>\n"
         "<p>Press <b>Next &gt;</b>   or\n read <a href=\"#Second\">the second</a>.</p>\n"
         "<a name=\"Second\"></a><h2><a name=\"context-7\"></a>Second</h2>\n"

@@ -218,6 +218,9 @@ public:
 
     HelpDocument Finish() {
         CloseParagraph();
+        std::string& title = m_document.title;
+        title.erase(0, title.find_first_not_of(' '));
+        title.erase(title.find_last_not_of(' ') + 1);
         for (Topic& topic : m_document.topics) {
             if (topic.title.empty())
                 throw SourceError("topic '" + topic.name + "' has no <h1> or <h2> heading");
