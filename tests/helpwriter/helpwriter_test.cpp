@@ -47,10 +47,9 @@ std::vector<SourceSection> SourceSections(const std::string& html) {
          at = html.find(anchor, at + 1)) {
         const std::size_t nameAt = at + anchor.size();
         const std::string name = html.substr(nameAt, html.find('"', nameAt) - nameAt);
-        if (name.rfind("context-", 0) != 0)
-            sections.push_back({name, html.substr(at), {}});
-        else
+        if (name.rfind("context-", 0) == 0)
             continue;
+        sections.push_back({name, html.substr(at), {}});
         if (sections.size() > 1) {
             std::string& before = sections[sections.size() - 2].text;
             before.resize(before.size() - sections.back().text.size());
