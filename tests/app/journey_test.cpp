@@ -52,11 +52,11 @@ TEST_F(JourneyTest, FirstStartReviewThePathsCleanGoBackAndClose) {
     Form1->Show();
     EXPECT_EQ(boxes.Count(), 0u);
 
-    Form1->CheckBox1->click();
-    Form1->CheckBox2->click();
+    Form1->CheckBox1->Click();
+    Form1->CheckBox2->Click();
     ASSERT_EQ(boxes.Count(), 1u) << "the favorites warning";
 
-    Form1->Button5->click();
+    Form1->Button5->Click();
     ASSERT_EQ(boxes.Count(), 2u);
     EXPECT_EQ(boxes.Last().text.rfind("Welcome to Brisvane!", 0), 0u);
     ASSERT_TRUE(Form2->Visible());
@@ -64,7 +64,7 @@ TEST_F(JourneyTest, FirstStartReviewThePathsCleanGoBackAndClose) {
     EXPECT_EQ(Form2->Edit2->Text(), profile / "Favorites");
     EXPECT_TRUE(Exists(profile / "Cookies/me@site.txt"));
 
-    Form2->Button1->click();
+    Form2->Button1->Click();
     EXPECT_FALSE(Form2->Visible());
     {
         TRegistry paths;
@@ -72,7 +72,7 @@ TEST_F(JourneyTest, FirstStartReviewThePathsCleanGoBackAndClose) {
         EXPECT_EQ(paths.ReadText(layout::kIeCookiePath), profile / "Cookies");
     }
 
-    Form1->Button5->click();
+    Form1->Button5->Click();
     EXPECT_EQ(boxes.Count(), 2u);
     EXPECT_FALSE(Exists(profile / "Cookies/me@site.txt"));
     EXPECT_FALSE(Exists(profile / "Favorites/Home.url"));
@@ -81,19 +81,19 @@ TEST_F(JourneyTest, FirstStartReviewThePathsCleanGoBackAndClose) {
     EXPECT_FALSE(Form3->Visible());
     ASSERT_TRUE(Form4->Visible());
 
-    Form4->CheckBox1->click();
+    Form4->CheckBox1->Click();
     EXPECT_EQ(boxes.Count(), 2u) << boxes.Last().text;
     EXPECT_EQ(ValueText(HKEY_LOCAL_MACHINE, layout::kRunKey, layout::kRunEntry),
               installFolder / "brisvan");
     EXPECT_TRUE(Form4->CheckBox1->Checked());
 
-    Form4->Button4->click();
+    Form4->Button4->Click();
     EXPECT_FALSE(Form4->Visible());
     EXPECT_TRUE(Form1->Visible());
     EXPECT_TRUE(Form1->CheckBox1->Checked());
     EXPECT_TRUE(Form1->CheckBox2->Checked());
 
-    EXPECT_EQ(app_test::RunLoopWith({[] { Form1->Button3->click(); }}), 0);
+    EXPECT_EQ(app_test::RunLoopWith({[] { Form1->Button3->Click(); }}), 0);
     EXPECT_EQ(help.Count(), 1u);
 }
 
