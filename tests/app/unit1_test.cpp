@@ -4,6 +4,7 @@
 #include "settings/registry.h"
 #include "settings/registry_layout.h"
 #include "support/temp_folder.h"
+#include "support/window_driver.h"
 #include "ui/application.h"
 #include "ui/message_box.h"
 #include "ui/post_quit_message.h"
@@ -51,13 +52,11 @@ TEST_F(MainPageTest, EnterOnAFocusedCheckBoxPressesNextAndOnAFocusedButtonThatBu
     TCheckBox* option = Form1->CheckBox1;
     Form1->Show();
     QSignalSpy next(Widget(Form1->Button5), &QPushButton::clicked);
-    Widget(option)->setFocus();
-    QTest::keyClick(Widget(option), Qt::Key_Return);
+    window_driver::Press(*option, window_driver::Key::Enter);
     EXPECT_EQ(next.count(), 1);
     EXPECT_FALSE(option->Checked());
 
-    Widget(Form1->Button6)->setFocus();
-    QTest::keyClick(Widget(Form1->Button6), Qt::Key_Return);
+    window_driver::Press(*Form1->Button6, window_driver::Key::Enter);
     EXPECT_EQ(next.count(), 1);
     EXPECT_TRUE(Form2->Visible());
 }
@@ -65,9 +64,8 @@ TEST_F(MainPageTest, EnterOnAFocusedCheckBoxPressesNextAndOnAFocusedButtonThatBu
 TEST_F(MainPageTest, BackStaysDisabledAndDoesNothing) {
     Form1->Show();
     QSignalSpy back(Widget(Form1->Button4), &QPushButton::clicked);
-    QTest::mouseClick(Widget(Form1->Button4), Qt::LeftButton);
-    QTest::keyClick(Widget(Form1), Qt::Key_B, Qt::AltModifier);
-    QTest::qWait(50);
+    window_driver::Click(*Form1->Button4);
+    window_driver::PressMnemonic(*Form1, 'B');
     EXPECT_EQ(back.count(), 0);
     EXPECT_FALSE(Widget(Form1->Button4)->isEnabled());
 }

@@ -3,6 +3,7 @@
 #include "app_fixture.h"
 #include "settings/registry.h"
 #include "settings/registry_layout.h"
+#include "support/window_driver.h"
 #include "ui/application.h"
 #include "ui/message_box.h"
 #include "ui/post_quit_message.h"
@@ -75,7 +76,7 @@ protected:
     std::string RunEntry() const {
         return Read(HKEY_LOCAL_MACHINE, layout::kRunKey, layout::kRunEntry);
     }
-    void Click() { QTest::mouseClick(Widget(Form4->CheckBox1), Qt::LeftButton); }
+    void Click() { window_driver::Tick(*Form4->CheckBox1); }
 };
 
 class FinishPageTest : public app_test::ProgramTest {
@@ -107,10 +108,8 @@ TEST_F(FinishPageTest, FinishedIsTheDisabledDefaultButtonSoEnterOnANonButtonDoes
     Widget(option)->show();
     QSignalSpy finished(Widget(Form4->Button5), &QPushButton::clicked);
     ui::PostQuitMessageRecorder quits;
-    Widget(option)->setFocus();
-    QTest::keyClick(Widget(option), Qt::Key_Return);
-    QTest::keyClick(Widget(Form4), Qt::Key_F, Qt::AltModifier);
-    QTest::qWait(50);
+    window_driver::Press(*option, window_driver::Key::Enter);
+    window_driver::PressMnemonic(*Form4, 'F');
 
     EXPECT_EQ(Form4->DefaultButton(), Form4->Button5);
     EXPECT_TRUE(Widget(Form4->Button5)->font().bold());
@@ -121,7 +120,7 @@ TEST_F(FinishPageTest, FinishedIsTheDisabledDefaultButtonSoEnterOnANonButtonDoes
 }
 
 TEST_F(FinishPageTest, BackHidesThePageAndBringsTheMainPageForward) {
-    QTest::mouseClick(Widget(Form4->Button4), Qt::LeftButton);
+    window_driver::Click(*Form4->Button4);
     EXPECT_FALSE(Form4->Visible());
     EXPECT_TRUE(Form1->Visible());
     Form4->Show();

@@ -2,6 +2,7 @@
 #include "settings/registry_layout.h"
 #include "support/registry_values.h"
 #include "support/temp_folder.h"
+#include "support/window_driver.h"
 #include "ui/application.h"
 #include "ui/folder_picker.h"
 #include "ui/message_box.h"
@@ -184,8 +185,7 @@ TEST_F(SettingsDialogTest, EnterInAnEditStoresNothingAndEscDoesNotClose) {
     CreateWindows();
     const std::string before = HiveSnapshot(m_sandbox);
     Form2->Show();
-    Widget(Form2->Edit2)->setFocus();
-    QTest::keyClicks(Widget(Form2->Edit2), "X");
+    window_driver::Type(*Form2->Edit2, "X");
     QTest::keyClick(Widget(Form2->Edit2), Qt::Key_Return);
     QTest::keyClick(Widget(Form2->Edit2), Qt::Key_Escape);
     QTest::keyClick(Widget(Form2), Qt::Key_Escape);
@@ -288,12 +288,12 @@ TEST_F(SettingsDialogTest, AnEditKeepsTheLoadedBytesOfTheTextTheUserDidNotChange
     Form2->Show();
 
     Widget(Form2->Edit1)->end(false);
-    QTest::keyClicks(Widget(Form2->Edit1), "\\Old");
+    window_driver::Type(*Form2->Edit1, "\\Old");
     Widget(Form2->Edit1)->setCursorPosition(3);
     Widget(Form2->Edit1)->insert(QString::fromUtf8("\u00E9"));
     Form2->Edit2->SetText("C:\\Fav");
     Widget(Form2->Edit2)->end(false);
-    QTest::keyClicks(Widget(Form2->Edit2), "orites");
+    window_driver::Type(*Form2->Edit2, "orites");
     Form2->Button1->Click();
 
     EXPECT_EQ(ValueText(HKEY_CURRENT_USER, layout::kPathsKey, "IE Cookie"),
@@ -321,7 +321,7 @@ TEST_F(SettingsDialogTest, CancelAndTheTitleBarHideAndKeepTheTypedText) {
     CreateWindows();
     Form2->Show();
     Widget(Form2->Edit2)->selectAll();
-    QTest::keyClicks(Widget(Form2->Edit2), "E:\\typed");
+    window_driver::Type(*Form2->Edit2, "E:\\typed");
     Form2->Button3->Click();
 
     EXPECT_FALSE(Form2->Visible());
