@@ -11,7 +11,6 @@
 #include "ui/win_help.h"
 
 #include <QAbstractButton>
-#include <QTest>
 #include <QTextDocumentFragment>
 #include <algorithm>
 #include <set>

@@ -11,8 +11,8 @@
 #include "ui/qt/widget.h"
 #include "ui/win_help.h"
 
+#include <QApplication>
 #include <QSignalSpy>
-#include <QTest>
 
 namespace {
 
@@ -67,7 +67,7 @@ TEST_F(MainPageTest, BackStaysDisabledAndDoesNothing) {
     window_driver::Click(*Form1->Button4);
     window_driver::PressMnemonic(*Form1, 'B');
     EXPECT_EQ(back.count(), 0);
-    EXPECT_FALSE(Widget(Form1->Button4)->isEnabled());
+    EXPECT_FALSE(Form1->Button4->Enabled());
 }
 
 TEST_F(MainPageTest, SettingsShowsTheDialogBesideTheUsablePageAndAgainOnlyRaisesIt) {
@@ -91,7 +91,7 @@ TEST_F(MainPageTest, CloseReleasesTheHelpViewerAndThenEndsTheLoopWithExitCodeZer
     help.WhileOpen(
         [&](const ui::WinHelpCall&) { terminatedDuringHelp = Application.Terminated(); });
 
-    EXPECT_EQ(RunLoopWith({[] { QTest::mouseClick(Widget(Form1->Button3), Qt::LeftButton); }}), 0);
+    EXPECT_EQ(RunLoopWith({[] { window_driver::Click(*Form1->Button3); }}), 0);
     ASSERT_EQ(help.Count(), 1u);
     EXPECT_EQ(help.Last().owner, Application.Handle());
     EXPECT_EQ(help.Last().helpFile, "C:\\Tools\\Cleaner\\brisvan.hlp");
@@ -118,7 +118,7 @@ TEST_F(MainPageTest, AnErrorInCloseIsReportedOnceWithAFullStopAndTheProgramKeeps
     ui::WinHelpRecorder help;
     ui::MessageBoxRecorder boxes;
     bool runningAfterwards = false;
-    EXPECT_EQ(RunLoopWith({[] { QTest::mouseClick(Widget(Form1->Button3), Qt::LeftButton); },
+    EXPECT_EQ(RunLoopWith({[] { window_driver::Click(*Form1->Button3); },
                            [&] {
                                runningAfterwards = !Application.Terminated() && Form1->Visible();
                                Application.Terminate();

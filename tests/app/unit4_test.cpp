@@ -12,7 +12,6 @@
 #include "ui/win_help.h"
 
 #include <QSignalSpy>
-#include <QTest>
 #include <sys/stat.h>
 
 namespace {
@@ -113,7 +112,7 @@ TEST_F(FinishPageTest, FinishedIsTheDisabledDefaultButtonSoEnterOnANonButtonDoes
 
     EXPECT_EQ(Form4->DefaultButton(), Form4->Button5);
     EXPECT_TRUE(Widget(Form4->Button5)->font().bold());
-    EXPECT_FALSE(Widget(Form4->Button5)->isEnabled());
+    EXPECT_FALSE(Form4->Button5->Enabled());
     EXPECT_EQ(finished.count(), 0);
     EXPECT_EQ(quits.Count(), 0u);
     EXPECT_TRUE(Form4->Visible());
@@ -141,7 +140,7 @@ TEST_F(FinishPageTest, CloseEndsTheProgramAfterReleasingTheHelpViewer) {
     app_test::SetText(HKEY_LOCAL_MACHINE, layout::kAppPathsKey, layout::kInstallFolderValue,
                       "/opt/brisvane");
     ui::WinHelpRecorder help;
-    EXPECT_EQ(RunLoopWith({[] { QTest::mouseClick(Widget(Form4->Button3), Qt::LeftButton); }}), 0);
+    EXPECT_EQ(RunLoopWith({[] { window_driver::Click(*Form4->Button3); }}), 0);
     ASSERT_EQ(help.Count(), 1u);
     EXPECT_EQ(help.Last().helpFile, "/opt/brisvane\\brisvan.hlp");
     EXPECT_EQ(help.Last().command, HELP_QUIT);
@@ -272,7 +271,7 @@ TEST_F(FinishPageTest, UpgradeCheckShowsTheNoticeBeforeOpeningTheAddress) {
     ui::ShellExecuteRecorder shell;
     std::size_t openedBeforeOk = 99;
     boxes.WhileOpen([&](const ui::MessageBoxCall&) { openedBeforeOk = shell.Count(); });
-    QTest::mouseClick(Widget(Form4->Button6), Qt::LeftButton);
+    window_driver::Click(*Form4->Button6);
 
     ASSERT_EQ(boxes.Count(), 1u);
     EXPECT_EQ(openedBeforeOk, 0u);
