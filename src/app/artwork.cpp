@@ -1,12 +1,12 @@
 #include "app/artwork.h"
 
-QIcon ProgramIcon() {
-    QIcon icon;
-    icon.addFile(":/brisvane/brisvane-16.png", QSize(16, 16));
-    icon.addFile(":/brisvane/brisvane-32.png", QSize(32, 32));
+TIcon ProgramIcon() {
+    TIcon icon;
+    icon.Add(16, TPicture("brisvane-16.png"));
+    icon.Add(32, TPicture("brisvane-32.png"));
     return icon;
 }
 
-QPixmap PagePicture() {
-    return QPixmap(":/brisvane/page-picture.png");
+TPicture PagePicture() {
+    return TPicture("page-picture.png");
 }

@@ -2,9 +2,8 @@
 // both wizard pages show.
 #pragma once
 
-#include <QIcon>
-#include <QPixmap>
+#include "ui/picture.h"
 
-QIcon ProgramIcon();
+TIcon ProgramIcon();
 // 121 by 233 pixels.
-QPixmap PagePicture();
+TPicture PagePicture();

@@ -33,7 +33,7 @@ void MainPageRunHost::ShowSettingsDialog() {
 
 void MainPageRunHost::SetNextCursor(RunCursor cursor) {
     // Only Next's own pointer: elsewhere the pointer keeps its shape.
-    m_page.Button5->setCursor(cursor == RunCursor::HourGlass ? Qt::WaitCursor : Qt::ArrowCursor);
+    m_page.Button5->SetCursor(cursor == RunCursor::HourGlass ? TCursor::HourGlass : TCursor::Arrow);
 }
 
 // The progress window is drawn whole at once: under a window manager one pass of pending

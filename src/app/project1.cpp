@@ -9,8 +9,6 @@
 #include "ui/application.h"
 #include "ui/guard.h"
 
-#include <QGuiApplication>
-
 void CreateWindows() {
     Application.SetTitle("Brisvane");
     Application.SetIcon(ProgramIcon());
@@ -24,7 +22,7 @@ int Project1(int& argc, char** argv) {
     ui::Guard([&] {
         Application.Initialize(argc, argv);
         // Lets the desktop match the windows with the installed launcher and its icon.
-        QGuiApplication::setDesktopFileName("brisvane");
+        Application.SetLauncherName("brisvane");
         CreateWindows();
         ReportUnusableRegistryFiles();
         Application.Run();

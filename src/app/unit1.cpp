@@ -13,7 +13,6 @@
 #include "settings/registry_layout.h"
 #include "ui/message_box.h"
 
-#include <QPalette>
 #include <string>
 #include <utility>
 
@@ -56,15 +55,13 @@ TForm1::TForm1() : TForm("Brisvane v1.01", 467, 325, biSystemMenu | biMinimize) 
     Label3 =
         new TLabel(this, "Click \"Help\" at any time for more information.", 144, 232, 210, 13);
     // Sized to its text: the stand-in for the window font runs a little wider than the original.
-    Label3->adjustSize();
+    Label3->SizeToText();
     Button2 = new TButton(this, "&About", 384, 264, 65, 25);
 
     // There is no page before this one.
-    Button4->setEnabled(false);
+    Button4->SetEnabled(false);
     SetDefaultButton(Button5);
-    QPalette nextPalette = Button5->palette();
-    nextPalette.setColor(QPalette::ButtonText, Qt::black);
-    Button5->setPalette(nextPalette);
+    Button5->SetTextColor(clBlack);
 
     CheckBox1->SetOnClick([this] { CheckBox1Click(); });
     CheckBox2->SetOnClick([this] { CheckBox2Click(); });

@@ -47,7 +47,7 @@ TForm4::TForm4() : TForm("Brisvane", 467, 325, biSystemMenu | biMinimize | biMax
     Button2 = new TButton(this, "&About", 384, 264, 65, 25);
 
     // The wizard has no step after this page: Enter does nothing here.
-    Button5->setEnabled(false);
+    Button5->SetEnabled(false);
     SetDefaultButton(Button5);
 
     CheckBox1->SetOnClick([this] { CheckBox1Click(); });

@@ -6,9 +6,6 @@
 #include "ui/message_box.h"
 #include "ui/win_help.h"
 
-#include <QFont>
-#include <QPalette>
-
 TForm2* Form2 = nullptr;
 
 namespace {
@@ -37,14 +34,9 @@ const char* const kResetNotice =
 
 TForm2::TForm2() : TForm("Settings", 439, 284, biSystemMenu | biMinimize) {
     Label1 = new TLabel(this, "Browser Path Settings", 8, 8, 417, 25);
-    Label1->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    QFont titleFont("Times New Roman");
-    titleFont.setPixelSize(16);
-    titleFont.setBold(true);
-    Label1->setFont(titleFont);
-    QPalette titlePalette = Label1->palette();
-    titlePalette.setColor(QPalette::WindowText, Qt::black);
-    Label1->setPalette(titlePalette);
+    Label1->SetAlignment(TAlignment::Centre);
+    Label1->SetFont({"Times New Roman", 16, true});
+    Label1->SetTextColor(clBlack);
 
     GroupBox1 = new TGroupBox(this, " Internet Explorer ", 8, 32, 417, 113);
     GroupBox2 = new TGroupBox(this, " Netscape ", 8, 152, 417, 65);
@@ -79,7 +71,7 @@ void TForm2::CreatePathRow(std::size_t row) {
     TLabel* label =
         new TLabel(group, path.label, at.editLeft, at.editTop - kLabelAbove, 0, kLabelHeight);
     // The row labels size themselves to their text, so a wider substitute font cuts nothing.
-    label->resize(label->sizeHint().width(), kLabelHeight);
+    label->WidenToText();
     this->*kLabelMembers[path.edit - 1] = label;
     TEdit* edit = new TEdit(group, "Edit" + std::to_string(path.edit), at.editLeft, at.editTop,
                             kEditWidth, kEditHeight);
@@ -97,7 +89,7 @@ void TForm2::FormCreate() {
 void TForm2::SetPathText(std::size_t row, const std::string& path) {
     m_edits[row]->SetText(path);
     // A long path shows its beginning, the drive and the first folders.
-    m_edits[row]->setCursorPosition(0);
+    m_edits[row]->SetSelStart(0);
 }
 
 void TForm2::Button1Click() {

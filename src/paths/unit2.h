@@ -11,8 +11,6 @@
 #include <string>
 
 class TForm2 : public TForm {
-    Q_OBJECT
-
 public:
     TForm2();
 

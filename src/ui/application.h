@@ -3,37 +3,43 @@
 #pragma once
 
 #include "platform/win32.h"
+#include "ui/picture.h"
 
-#include <QIcon>
 #include <exception>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
-class QApplication;
-class QWidget;
 class TForm;
+
+namespace ui {
+// The backend's application: its event loop and the hidden application window.
+struct NativeApplication;
+} // namespace ui
 
 class TApplication {
 public:
     TApplication() = default;
-    // Qt may already be gone when the global goes; Finalize is the orderly end.
+    // The backend may already be gone when the global goes; Finalize is the orderly end.
     ~TApplication() = default;
     TApplication(const TApplication&) = delete;
     TApplication& operator=(const TApplication&) = delete;
 
-    // Creates the Qt application (unless one exists already) and the hidden application window.
-    // Calling it again does nothing.
+    // Creates the backend's application (unless one exists already) and the hidden
+    // application window. Calling it again does nothing.
     void Initialize(int& argc, char** argv);
     void Initialize();
-    bool Initialized() const { return m_window != nullptr; }
+    bool Initialized() const { return m_native != nullptr; }
 
     const std::string& Title() const { return m_title; }
     void SetTitle(const std::string& title) { m_title = title; }
     // The icon every window of the program carries.
-    const QIcon& Icon() const { return m_icon; }
-    void SetIcon(const QIcon& icon);
+    const TIcon& Icon() const { return m_icon; }
+    void SetIcon(const TIcon& icon);
+    // The name of the installed launcher, by which the desktop matches the windows with it and
+    // its icon; where the desktop has no such thing, nothing.
+    void SetLauncherName(const std::string& name);
 
     // Creates a window, sets its program-wide reference, then runs its creation handler
     // through the guard. The first window created becomes the main window. The reference must
@@ -69,7 +75,8 @@ public:
 
     // Destroys every window, last created first, and clears their references.
     void DestroyForms();
-    // Destroys the windows, the application window and a Qt application made by Initialize.
+    // Destroys the windows, the application window and a backend application made by
+    // Initialize.
     void Finalize();
 
     // Called by the real PostQuitMessage.
@@ -85,9 +92,8 @@ private:
     };
 
     std::string m_title;
-    QIcon m_icon;
-    QApplication* m_qtApplication = nullptr;
-    QWidget* m_window = nullptr;
+    TIcon m_icon;
+    ui::NativeApplication* m_native = nullptr;
     std::vector<OwnedForm> m_forms;
     TForm* m_mainForm = nullptr;
     bool m_terminated = false;

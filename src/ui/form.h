@@ -1,11 +1,11 @@
 // TForm: a top-level window of the program. Show, close and hide are its own operations, so
 // that the show handler runs on every change from hidden to visible and closing means what the
-// program says it means rather than what Qt does by default.
+// program says it means rather than what the backend does by default.
 #pragma once
 
 #include "platform/win32.h"
+#include "ui/control.h"
 
-#include <QWidget>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -18,9 +18,7 @@ enum TBorderIcon : unsigned {
     biMaximize = 4,
 };
 
-class TForm : public QWidget {
-    Q_OBJECT
-
+class TForm : public TControl {
 public:
     // outerWidth and outerHeight include the nominal frame of window_frame.h.
     TForm(const std::string& caption, int outerWidth, int outerHeight, unsigned borderIcons);
@@ -41,13 +39,13 @@ public:
     // The main window: terminate. Any other: hide.
     void Close();
     void Hide();
-    bool Visible() const { return isVisible(); }
 
-    HWND Handle() { return reinterpret_cast<HWND>(static_cast<QWidget*>(this)); }
+    HWND Handle() const;
     std::string Caption() const;
     void SetCaption(const std::string& caption);
     int OuterWidth() const { return m_outerWidth; }
     int OuterHeight() const { return m_outerHeight; }
+    unsigned BorderIcons() const { return m_borderIcons; }
 
     // Enter presses the focused button; elsewhere it presses the default button, unless that
     // is disabled. The default button is drawn in bold.
@@ -56,22 +54,18 @@ public:
 
     // The controls that take the focus, in tab order; the first that can take it gets the
     // focus when the window is first shown.
-    void SetTabOrder(std::initializer_list<QWidget*> controls);
+    void SetTabOrder(std::initializer_list<TControl*> controls);
+    const std::vector<TControl*>& TabOrder() const { return m_tabOrder; }
 
-protected:
-    // What closing from the title bar or the system menu does.
+    // What closing from the title bar or the system menu does; the backend calls it through
+    // the guard.
     virtual void TitleBarClose() { Close(); }
 
-    void closeEvent(QCloseEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-
 private:
-    void CentreOnScreen();
-    void FocusFirstControl();
-
     int m_outerWidth;
     int m_outerHeight;
+    unsigned m_borderIcons;
     bool m_placed = false;
     TButton* m_defaultButton = nullptr;
-    std::vector<QWidget*> m_tabOrder;
+    std::vector<TControl*> m_tabOrder;
 };

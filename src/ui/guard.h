@@ -1,6 +1,6 @@
-// The guard between Qt and the program's handlers: every user event reaches its handler
-// through Guard, so that an error ends the handler, is shown by the error report, and never
-// unwinds through Qt.
+// The guard between the window backend and the program's handlers: every user event reaches
+// its handler through Guard, so that an error ends the handler, is shown by the error report,
+// and never unwinds through the backend's frames.
 #pragma once
 
 #include "ui/application.h"

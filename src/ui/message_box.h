@@ -1,5 +1,5 @@
-// MessageBoxA over Qt. Without an owner the box leaves the program's windows usable while the
-// caller waits for it; owned by the application window it disables them all.
+// MessageBoxA, answered by the backend. Without an owner the box leaves the program's windows
+// usable while the caller waits for it; owned by the application window it disables them all.
 #pragma once
 
 #include "platform/win32.h"

@@ -1,5 +1,5 @@
-// WinHelpA: the help viewer. The program's own help window (help_window.h) answers it; a test
-// can record the calls instead.
+// WinHelpA: the help viewer. The backend answers it (on Linux the program's own help window); a
+// test can record the calls instead.
 #pragma once
 
 #include "platform/win32.h"

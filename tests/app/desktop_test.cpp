@@ -7,8 +7,9 @@
 #include "settings/registry_layout.h"
 #include "support/temp_folder.h"
 #include "ui/application.h"
-#include "ui/help_window.h"
 #include "ui/message_box.h"
+#include "ui/qt/help_window.h"
+#include "ui/qt/widget.h"
 #include "ui/win_help.h"
 
 #include <QElapsedTimer>
@@ -22,6 +23,8 @@
 #include <gtest/gtest.h>
 
 namespace {
+
+using ui::qt::Widget;
 
 using namespace testing_support;
 
@@ -71,8 +74,8 @@ public:
 
     void KeepAnswering() override {
         if (screen.isNull()) {
-            screen = OnScreen(Form3);
-            drawn = Form3->grab().toImage();
+            screen = OnScreen(Widget(Form3));
+            drawn = Widget(Form3)->grab().toImage();
             position = Form3->ProgressBar1->Position();
         }
         MainPageRunHost::KeepAnswering();

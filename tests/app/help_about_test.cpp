@@ -7,10 +7,10 @@
 #include "support/temp_folder.h"
 #include "ui/application.h"
 #include "ui/message_box.h"
+#include "ui/qt/widget.h"
 #include "ui/win_help.h"
 
 #include <QAbstractButton>
-#include <QTest>
 #include <QTextDocumentFragment>
 #include <algorithm>
 #include <set>
@@ -18,6 +18,8 @@
 #include <vector>
 
 namespace {
+
+using ui::qt::Widget;
 
 using app_test::SetText;
 
@@ -32,9 +34,9 @@ protected:
     }
     // Help on the main page, the finish page and the settings dialog, in that order.
     void PressEveryHelp() {
-        Form1->Button1->click();
-        Form4->Button1->click();
-        Form2->Button2->click();
+        Form1->Button1->Click();
+        Form4->Button1->Click();
+        Form2->Button2->Click();
     }
 };
 
@@ -62,8 +64,8 @@ TEST_F(HelpAndAboutTest, EveryHelpAsksTheViewerForTheInstallFoldersFileAsReadAtT
 
 TEST_F(HelpAndAboutTest, AboutShowsTheSameEightLinesOnBothPages) {
     ui::MessageBoxRecorder boxes;
-    Form1->Button2->click();
-    Form4->Button2->click();
+    Form1->Button2->Click();
+    Form4->Button2->Click();
     ASSERT_EQ(boxes.Count(), 2u);
     const ui::MessageBoxCall& main = boxes.Calls()[0];
     const ui::MessageBoxCall& finish = boxes.Calls()[1];
@@ -103,7 +105,7 @@ std::vector<std::string> BoldCaptions(const std::string& html) {
 TEST_F(HelpAndAboutTest, EveryButtonAndBoxTheHelpNamesIsOnAWindowUnderThatCaption) {
     std::set<std::string> onWindows;
     for (TForm* form : Application.Forms())
-        for (const QAbstractButton* control : form->findChildren<QAbstractButton*>())
+        for (const QAbstractButton* control : Widget(form)->findChildren<QAbstractButton*>())
             onWindows.insert(control->text().remove('&').toStdString());
 
     const std::vector<std::string> named =

@@ -7,6 +7,7 @@
 #include "settings/registry.h"
 #include "settings/registry_layout.h"
 #include "support/temp_folder.h"
+#include "support/window_driver.h"
 #include "ui/message_box.h"
 #include "ui/win_help.h"
 
@@ -16,6 +17,8 @@
 namespace {
 
 using namespace testing_support;
+using window_driver::Click;
+using window_driver::Tick;
 
 class JourneyTest : public app_test::ProgramTest {
 protected:
@@ -52,11 +55,11 @@ TEST_F(JourneyTest, FirstStartReviewThePathsCleanGoBackAndClose) {
     Form1->Show();
     EXPECT_EQ(boxes.Count(), 0u);
 
-    Form1->CheckBox1->click();
-    Form1->CheckBox2->click();
+    Tick(*Form1->CheckBox1);
+    Tick(*Form1->CheckBox2);
     ASSERT_EQ(boxes.Count(), 1u) << "the favorites warning";
 
-    Form1->Button5->click();
+    Click(*Form1->Button5);
     ASSERT_EQ(boxes.Count(), 2u);
     EXPECT_EQ(boxes.Last().text.rfind("Welcome to Brisvane!", 0), 0u);
     ASSERT_TRUE(Form2->Visible());
@@ -64,7 +67,7 @@ TEST_F(JourneyTest, FirstStartReviewThePathsCleanGoBackAndClose) {
     EXPECT_EQ(Form2->Edit2->Text(), profile / "Favorites");
     EXPECT_TRUE(Exists(profile / "Cookies/me@site.txt"));
 
-    Form2->Button1->click();
+    Click(*Form2->Button1);
     EXPECT_FALSE(Form2->Visible());
     {
         TRegistry paths;
@@ -72,7 +75,7 @@ TEST_F(JourneyTest, FirstStartReviewThePathsCleanGoBackAndClose) {
         EXPECT_EQ(paths.ReadText(layout::kIeCookiePath), profile / "Cookies");
     }
 
-    Form1->Button5->click();
+    Click(*Form1->Button5);
     EXPECT_EQ(boxes.Count(), 2u);
     EXPECT_FALSE(Exists(profile / "Cookies/me@site.txt"));
     EXPECT_FALSE(Exists(profile / "Favorites/Home.url"));
@@ -81,19 +84,19 @@ TEST_F(JourneyTest, FirstStartReviewThePathsCleanGoBackAndClose) {
     EXPECT_FALSE(Form3->Visible());
     ASSERT_TRUE(Form4->Visible());
 
-    Form4->CheckBox1->click();
+    Tick(*Form4->CheckBox1);
     EXPECT_EQ(boxes.Count(), 2u) << boxes.Last().text;
     EXPECT_EQ(ValueText(HKEY_LOCAL_MACHINE, layout::kRunKey, layout::kRunEntry),
               installFolder / "brisvan");
     EXPECT_TRUE(Form4->CheckBox1->Checked());
 
-    Form4->Button4->click();
+    Click(*Form4->Button4);
     EXPECT_FALSE(Form4->Visible());
     EXPECT_TRUE(Form1->Visible());
     EXPECT_TRUE(Form1->CheckBox1->Checked());
     EXPECT_TRUE(Form1->CheckBox2->Checked());
 
-    EXPECT_EQ(app_test::RunLoopWith({[] { Form1->Button3->click(); }}), 0);
+    EXPECT_EQ(app_test::RunLoopWith({[] { Click(*Form1->Button3); }}), 0);
     EXPECT_EQ(help.Count(), 1u);
 }
 

@@ -7,12 +7,15 @@
 #include "support/temp_folder.h"
 #include "ui/application.h"
 #include "ui/message_box.h"
+#include "ui/qt/widget.h"
 
 #include <QEvent>
 #include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
+
+using ui::qt::Widget;
 
 using namespace testing_support;
 
@@ -50,8 +53,8 @@ protected:
 TEST_F(MainPageRunTest, FirstRunOnlyShowsTheNoticeAndTheSettingsDialog) {
     StartUp();
     Form1->Show();
-    Form1->CheckBox1->click();
-    Form1->Button5->click();
+    Form1->CheckBox1->Click();
+    Form1->Button5->Click();
     ASSERT_EQ(m_boxes.Count(), 1u);
     EXPECT_EQ(m_boxes.Last().owner, nullptr);
     EXPECT_EQ(m_boxes.Last().caption, "Brisvane");
@@ -61,7 +64,7 @@ TEST_F(MainPageRunTest, FirstRunOnlyShowsTheNoticeAndTheSettingsDialog) {
     EXPECT_FALSE(Form3->Visible());
     EXPECT_FALSE(Form4->Visible());
     EXPECT_EQ(Form3->ProgressBar1->Position(), 0);
-    EXPECT_EQ(Form1->Button5->cursor().shape(), Qt::ArrowCursor);
+    EXPECT_EQ(Widget(Form1->Button5)->cursor().shape(), Qt::ArrowCursor);
     EXPECT_TRUE(Exists(m_files / "cookies/a.txt"));
 }
 
@@ -70,29 +73,29 @@ TEST_F(MainPageRunTest, RunsAdvanceTheKeptBarByFortyAndShowTheFinishPageOnce) {
     StartUp();
     Form1->Show();
     ShowCounter finishShows;
-    Form4->installEventFilter(&finishShows);
+    Widget(Form4)->installEventFilter(&finishShows);
     bool progressShownDuringRun = false;
     QTimer::singleShot(0, [&] { progressShownDuringRun = Form3->Visible(); });
 
-    Form1->Button5->click();
+    Form1->Button5->Click();
     EXPECT_TRUE(progressShownDuringRun);
     EXPECT_EQ(Form3->ProgressBar1->Position(), 40);
     EXPECT_FALSE(Form3->Visible());
     EXPECT_TRUE(Form4->Visible());
     EXPECT_TRUE(Form1->Visible());
-    EXPECT_EQ(Form1->Button5->cursor().shape(), Qt::ArrowCursor);
+    EXPECT_EQ(Widget(Form1->Button5)->cursor().shape(), Qt::ArrowCursor);
     EXPECT_TRUE(Exists(m_files / "cookies/a.txt")) << "nothing was ticked";
 
     // Next again while the finish page is still up: it is only brought forward.
     Form1->Show();
-    Form1->Button5->click();
+    Form1->Button5->Click();
     EXPECT_EQ(Form3->ProgressBar1->Position(), 80);
     EXPECT_EQ(finishShows.count, 1);
     EXPECT_TRUE(Form4->Visible());
 
     // Back, then a third run: the bar starts over past 100, the finish page is shown anew.
-    Form4->Button4->click();
-    Form1->Button5->click();
+    Form4->Button4->Click();
+    Form1->Button5->Click();
     EXPECT_EQ(Form3->ProgressBar1->Position(), 20);
     EXPECT_EQ(finishShows.count, 2);
     EXPECT_EQ(m_boxes.Count(), 0u);
@@ -102,9 +105,9 @@ TEST_F(MainPageRunTest, ClosingTheProgressWindowMidRunOnlyHidesItAndTheRunGoesOn
     SetPaths();
     StartUp();
     Form1->Show();
-    Form1->CheckBox1->click();
-    QTimer::singleShot(0, [] { Form3->close(); });
-    Form1->Button5->click();
+    Form1->CheckBox1->Click();
+    QTimer::singleShot(0, [] { Widget(Form3)->close(); });
+    Form1->Button5->Click();
     EXPECT_FALSE(Exists(m_files / "cookies/a.txt"));
     EXPECT_TRUE(Form4->Visible());
     EXPECT_FALSE(Application.Terminated());
@@ -117,19 +120,19 @@ TEST_F(MainPageRunTest, ANonStringFavoritesPathEndsTheRunWhereANonStringCookiePa
     // The settings dialog's loading has reported the cookie value already.
     m_boxes.Clear();
     Form1->Show();
-    Form1->Button5->click();
+    Form1->Button5->Click();
     EXPECT_EQ(m_boxes.Count(), 0u);
     EXPECT_TRUE(Form4->Visible());
-    Form4->Button4->click();
+    Form4->Button4->Click();
 
     app_test::SetNumber(HKEY_CURRENT_USER, layout::kPathsKey, layout::kIeFavoritesPath, 1);
-    Form1->Button5->click();
+    Form1->Button5->Click();
     ASSERT_EQ(m_boxes.Count(), 1u);
     EXPECT_EQ(m_boxes.Last().text, "Invalid data type for 'IE Favorites'.");
     EXPECT_EQ(m_boxes.Last().type, MB_OK | MB_ICONERROR);
     EXPECT_TRUE(Form3->Visible());
     EXPECT_EQ(Form3->ProgressBar1->Position(), 50);
-    EXPECT_EQ(Form1->Button5->cursor().shape(), Qt::WaitCursor);
+    EXPECT_EQ(Widget(Form1->Button5)->cursor().shape(), Qt::WaitCursor);
     EXPECT_FALSE(Form4->Visible());
     EXPECT_TRUE(Form1->Visible());
 }
@@ -142,14 +145,14 @@ class ProgressWindowTest : public app_test::ProgramTest {};
 
 TEST_F(ProgressWindowTest, ShowsItsIconTextAndAnEmptyBar) {
     StartUp();
-    EXPECT_EQ(Form3->Label1->text(),
+    EXPECT_EQ(Form3->Label1->Caption(),
               "Brisvane is analyzing and removing selected Internet debris.  Please wait...");
-    EXPECT_EQ(Form3->Label1->geometry(), QRect(48, 16, 363, 13));
-    EXPECT_EQ(Form3->Image1->geometry(), QRect(8, 8, 33, 33));
-    EXPECT_EQ(Form3->Image1->pixmap().size(), QSize(32, 32));
-    EXPECT_EQ(Form3->ProgressBar1->geometry(), QRect(8, 48, 409, 25));
-    EXPECT_EQ(Form3->ProgressBar1->minimum(), 0);
-    EXPECT_EQ(Form3->ProgressBar1->maximum(), 100);
+    EXPECT_EQ(Widget(Form3->Label1)->geometry(), QRect(48, 16, 363, 13));
+    EXPECT_EQ(Widget(Form3->Image1)->geometry(), QRect(8, 8, 33, 33));
+    EXPECT_EQ(Widget(Form3->Image1)->pixmap().size(), QSize(32, 32));
+    EXPECT_EQ(Widget(Form3->ProgressBar1)->geometry(), QRect(8, 48, 409, 25));
+    EXPECT_EQ(Widget(Form3->ProgressBar1)->minimum(), 0);
+    EXPECT_EQ(Widget(Form3->ProgressBar1)->maximum(), 100);
     EXPECT_EQ(Form3->ProgressBar1->Step(), 10);
     EXPECT_EQ(Form3->ProgressBar1->Position(), 0);
 }

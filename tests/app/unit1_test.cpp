@@ -4,15 +4,19 @@
 #include "settings/registry.h"
 #include "settings/registry_layout.h"
 #include "support/temp_folder.h"
+#include "support/window_driver.h"
 #include "ui/application.h"
 #include "ui/message_box.h"
 #include "ui/post_quit_message.h"
+#include "ui/qt/widget.h"
 #include "ui/win_help.h"
 
+#include <QApplication>
 #include <QSignalSpy>
-#include <QTest>
 
 namespace {
+
+using ui::qt::Widget;
 
 using app_test::RunLoopWith;
 
@@ -25,60 +29,57 @@ protected:
 };
 
 TEST_F(MainPageTest, HasItsButtonRowWithMnemonicsAndNextAsTheBoldDefaultButton) {
-    EXPECT_EQ(Form1->Button1->text(), "&Help");
-    EXPECT_EQ(Form1->Button3->text(), "&Close");
-    EXPECT_EQ(Form1->Button4->text(), "< &Back");
-    EXPECT_EQ(Form1->Button5->text(), "&Next >");
-    EXPECT_EQ(Form1->Button2->text(), "&About");
-    EXPECT_EQ(Form1->Button6->text(), "&Settings");
-    EXPECT_EQ(Form1->Button5->geometry(), QRect(264, 264, 65, 25));
-    EXPECT_EQ(Form1->Image1->geometry(), QRect(8, 8, 121, 233));
-    EXPECT_EQ(Form1->Image1->pixmap().size(), QSize(121, 233));
+    EXPECT_EQ(Form1->Button1->Caption(), "&Help");
+    EXPECT_EQ(Form1->Button3->Caption(), "&Close");
+    EXPECT_EQ(Form1->Button4->Caption(), "< &Back");
+    EXPECT_EQ(Form1->Button5->Caption(), "&Next >");
+    EXPECT_EQ(Form1->Button2->Caption(), "&About");
+    EXPECT_EQ(Form1->Button6->Caption(), "&Settings");
+    EXPECT_EQ(Widget(Form1->Button5)->geometry(), QRect(264, 264, 65, 25));
+    EXPECT_EQ(Widget(Form1->Image1)->geometry(), QRect(8, 8, 121, 233));
+    EXPECT_EQ(Widget(Form1->Image1)->pixmap().size(), QSize(121, 233));
     EXPECT_EQ(Form1->DefaultButton(), Form1->Button5);
-    EXPECT_TRUE(Form1->Button5->font().bold());
+    EXPECT_TRUE(Widget(Form1->Button5)->font().bold());
 }
 
 TEST_F(MainPageTest, TheFirstShowFocusesHelp) {
     Form1->Show();
-    EXPECT_EQ(Form1->focusWidget(), Form1->Button1);
+    EXPECT_EQ(Widget(Form1)->focusWidget(), Widget(Form1->Button1));
 }
 
 TEST_F(MainPageTest, EnterOnAFocusedCheckBoxPressesNextAndOnAFocusedButtonThatButton) {
     ui::MessageBoxRecorder boxes;
     TCheckBox* option = Form1->CheckBox1;
     Form1->Show();
-    QSignalSpy next(Form1->Button5, &QPushButton::clicked);
-    option->setFocus();
-    QTest::keyClick(option, Qt::Key_Return);
+    QSignalSpy next(Widget(Form1->Button5), &QPushButton::clicked);
+    window_driver::Press(*option, window_driver::Key::Enter);
     EXPECT_EQ(next.count(), 1);
     EXPECT_FALSE(option->Checked());
 
-    Form1->Button6->setFocus();
-    QTest::keyClick(Form1->Button6, Qt::Key_Return);
+    window_driver::Press(*Form1->Button6, window_driver::Key::Enter);
     EXPECT_EQ(next.count(), 1);
     EXPECT_TRUE(Form2->Visible());
 }
 
 TEST_F(MainPageTest, BackStaysDisabledAndDoesNothing) {
     Form1->Show();
-    QSignalSpy back(Form1->Button4, &QPushButton::clicked);
-    QTest::mouseClick(Form1->Button4, Qt::LeftButton);
-    QTest::keyClick(Form1, Qt::Key_B, Qt::AltModifier);
-    QTest::qWait(50);
+    QSignalSpy back(Widget(Form1->Button4), &QPushButton::clicked);
+    window_driver::Click(*Form1->Button4);
+    window_driver::PressMnemonic(*Form1, 'B');
     EXPECT_EQ(back.count(), 0);
-    EXPECT_FALSE(Form1->Button4->isEnabled());
+    EXPECT_FALSE(Form1->Button4->Enabled());
 }
 
 TEST_F(MainPageTest, SettingsShowsTheDialogBesideTheUsablePageAndAgainOnlyRaisesIt) {
     Form1->Show();
-    Form1->Button6->click();
+    Form1->Button6->Click();
     EXPECT_TRUE(Form2->Visible());
-    const QPoint placed = Form2->pos();
-    Form2->move(placed + QPoint(5, 5));
-    Form1->Button6->click();
+    const QPoint placed = Widget(Form2)->pos();
+    Widget(Form2)->move(placed + QPoint(5, 5));
+    Form1->Button6->Click();
     EXPECT_TRUE(Form2->Visible());
-    EXPECT_EQ(Form2->pos(), placed + QPoint(5, 5));
-    EXPECT_TRUE(Form1->isEnabled());
+    EXPECT_EQ(Widget(Form2)->pos(), placed + QPoint(5, 5));
+    EXPECT_TRUE(Widget(Form1)->isEnabled());
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 
@@ -90,7 +91,7 @@ TEST_F(MainPageTest, CloseReleasesTheHelpViewerAndThenEndsTheLoopWithExitCodeZer
     help.WhileOpen(
         [&](const ui::WinHelpCall&) { terminatedDuringHelp = Application.Terminated(); });
 
-    EXPECT_EQ(RunLoopWith({[] { QTest::mouseClick(Form1->Button3, Qt::LeftButton); }}), 0);
+    EXPECT_EQ(RunLoopWith({[] { window_driver::Click(*Form1->Button3); }}), 0);
     ASSERT_EQ(help.Count(), 1u);
     EXPECT_EQ(help.Last().owner, Application.Handle());
     EXPECT_EQ(help.Last().helpFile, "C:\\Tools\\Cleaner\\brisvan.hlp");
@@ -101,14 +102,14 @@ TEST_F(MainPageTest, CloseReleasesTheHelpViewerAndThenEndsTheLoopWithExitCodeZer
 
 TEST_F(MainPageTest, CloseWithoutAnAppPathsEntryStillQuitsTheViewerAndEnds) {
     ui::WinHelpRecorder help;
-    EXPECT_EQ(RunLoopWith({[] { Form1->Button3->click(); }}), 0);
+    EXPECT_EQ(RunLoopWith({[] { Form1->Button3->Click(); }}), 0);
     ASSERT_EQ(help.Count(), 1u);
     EXPECT_EQ(help.Last().helpFile, "\\brisvan.hlp");
 }
 
 TEST_F(MainPageTest, ClosingFromTheTitleBarEndsTheProgramWithoutCallingTheHelpViewer) {
     ui::WinHelpRecorder help;
-    EXPECT_EQ(RunLoopWith({[] { Form1->close(); }}), 0);
+    EXPECT_EQ(RunLoopWith({[] { Widget(Form1)->close(); }}), 0);
     EXPECT_EQ(help.Count(), 0u);
 }
 
@@ -117,7 +118,7 @@ TEST_F(MainPageTest, AnErrorInCloseIsReportedOnceWithAFullStopAndTheProgramKeeps
     ui::WinHelpRecorder help;
     ui::MessageBoxRecorder boxes;
     bool runningAfterwards = false;
-    EXPECT_EQ(RunLoopWith({[] { QTest::mouseClick(Form1->Button3, Qt::LeftButton); },
+    EXPECT_EQ(RunLoopWith({[] { window_driver::Click(*Form1->Button3); },
                            [&] {
                                runningAfterwards = !Application.Terminated() && Form1->Visible();
                                Application.Terminate();
@@ -170,9 +171,9 @@ TEST_F(OptionFlagsTest, EachBoxLoadsOnlyAnExactTrueAndWritesEveryChangeBack) {
     for (const auto& [box, flag] : boxFlags) {
         SCOPED_TRACE(flag);
         const bool before = box->Checked();
-        box->click();
+        box->Click();
         EXPECT_EQ(Flag(flag), before ? "false" : "true");
-        box->click();
+        box->Click();
         EXPECT_EQ(Flag(flag), before ? "true" : "false");
     }
     EXPECT_EQ(boxes.Count(), 0u);
@@ -186,12 +187,12 @@ TEST_F(OptionFlagsTest, TheFavoritesWarningComesAtEveryTickButNotWhenBothFlagsAr
     EXPECT_TRUE(Form1->CheckBox2->Checked());
     EXPECT_EQ(boxes.Count(), 0u);
 
-    Form1->CheckBox2->click();
+    Form1->CheckBox2->Click();
     EXPECT_EQ(Flag(layout::kUrlCheckFlag), "false");
     EXPECT_EQ(Flag(layout::kUrlReferencesFlag), "false");
-    Form1->CheckBox2->click();
-    Form1->CheckBox2->click();
-    Form1->CheckBox2->click();
+    Form1->CheckBox2->Click();
+    Form1->CheckBox2->Click();
+    Form1->CheckBox2->Click();
     ASSERT_EQ(boxes.Count(), 2u);
     EXPECT_EQ(boxes.Last().text, kWarning);
     EXPECT_EQ(boxes.Last().caption, "Brisvane");

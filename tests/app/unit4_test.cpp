@@ -3,17 +3,20 @@
 #include "app_fixture.h"
 #include "settings/registry.h"
 #include "settings/registry_layout.h"
+#include "support/window_driver.h"
 #include "ui/application.h"
 #include "ui/message_box.h"
 #include "ui/post_quit_message.h"
+#include "ui/qt/widget.h"
 #include "ui/shell_execute.h"
 #include "ui/win_help.h"
 
 #include <QSignalSpy>
-#include <QTest>
 #include <sys/stat.h>
 
 namespace {
+
+using ui::qt::Widget;
 
 using app_test::RunLoopWith;
 using app_test::SetText;
@@ -72,7 +75,7 @@ protected:
     std::string RunEntry() const {
         return Read(HKEY_LOCAL_MACHINE, layout::kRunKey, layout::kRunEntry);
     }
-    void Click() { QTest::mouseClick(Form4->CheckBox1, Qt::LeftButton); }
+    void Click() { window_driver::Tick(*Form4->CheckBox1); }
 };
 
 class FinishPageTest : public app_test::ProgramTest {
@@ -86,39 +89,37 @@ protected:
 };
 
 TEST_F(FinishPageTest, IsFirstShownExactlyOverTheMainPage) {
-    EXPECT_EQ(Form4->pos(), Form1->pos());
-    EXPECT_EQ(Form4->Label1->text(),
+    EXPECT_EQ(Widget(Form4)->pos(), Widget(Form1)->pos());
+    EXPECT_EQ(Form4->Label1->Caption(),
               "Your system has now been cleared of all selected Internet debris, eliminating "
               "Internet privacy concerns and freeing additional hard drive space.");
-    EXPECT_TRUE(Form4->Label1->wordWrap());
-    EXPECT_EQ(Form4->CheckBox1->text(), "Load Brisvane when Windows starts");
-    EXPECT_EQ(Form4->CheckBox1->geometry(), QRect(144, 72, 297, 17));
-    EXPECT_EQ(Form4->focusWidget(), Form4->CheckBox1);
-    EXPECT_EQ(Form4->Button6->text(), "Check for &Upgrades");
-    EXPECT_EQ(Form4->Button6->geometry(), QRect(328, 216, 121, 25));
-    EXPECT_EQ(Form4->Image1->pixmap().size(), QSize(121, 233));
+    EXPECT_TRUE(Widget(Form4->Label1)->wordWrap());
+    EXPECT_EQ(Form4->CheckBox1->Caption(), "Load Brisvane when Windows starts");
+    EXPECT_EQ(Widget(Form4->CheckBox1)->geometry(), QRect(144, 72, 297, 17));
+    EXPECT_EQ(Widget(Form4)->focusWidget(), Widget(Form4->CheckBox1));
+    EXPECT_EQ(Form4->Button6->Caption(), "Check for &Upgrades");
+    EXPECT_EQ(Widget(Form4->Button6)->geometry(), QRect(328, 216, 121, 25));
+    EXPECT_EQ(Widget(Form4->Image1)->pixmap().size(), QSize(121, 233));
 }
 
 TEST_F(FinishPageTest, FinishedIsTheDisabledDefaultButtonSoEnterOnANonButtonDoesNothing) {
     auto* option = new TCheckBox(Form4, "Option", 144, 72, 297, 17);
-    option->show();
-    QSignalSpy finished(Form4->Button5, &QPushButton::clicked);
+    Widget(option)->show();
+    QSignalSpy finished(Widget(Form4->Button5), &QPushButton::clicked);
     ui::PostQuitMessageRecorder quits;
-    option->setFocus();
-    QTest::keyClick(option, Qt::Key_Return);
-    QTest::keyClick(Form4, Qt::Key_F, Qt::AltModifier);
-    QTest::qWait(50);
+    window_driver::Press(*option, window_driver::Key::Enter);
+    window_driver::PressMnemonic(*Form4, 'F');
 
     EXPECT_EQ(Form4->DefaultButton(), Form4->Button5);
-    EXPECT_TRUE(Form4->Button5->font().bold());
-    EXPECT_FALSE(Form4->Button5->isEnabled());
+    EXPECT_TRUE(Widget(Form4->Button5)->font().bold());
+    EXPECT_FALSE(Form4->Button5->Enabled());
     EXPECT_EQ(finished.count(), 0);
     EXPECT_EQ(quits.Count(), 0u);
     EXPECT_TRUE(Form4->Visible());
 }
 
 TEST_F(FinishPageTest, BackHidesThePageAndBringsTheMainPageForward) {
-    QTest::mouseClick(Form4->Button4, Qt::LeftButton);
+    window_driver::Click(*Form4->Button4);
     EXPECT_FALSE(Form4->Visible());
     EXPECT_TRUE(Form1->Visible());
     Form4->Show();
@@ -128,7 +129,7 @@ TEST_F(FinishPageTest, BackHidesThePageAndBringsTheMainPageForward) {
 TEST_F(FinishPageTest, ClosingFromTheTitleBarOnlyHidesIt) {
     ui::PostQuitMessageRecorder quits;
     ui::WinHelpRecorder help;
-    Form4->close();
+    Widget(Form4)->close();
     EXPECT_FALSE(Form4->Visible());
     EXPECT_TRUE(Form1->Visible());
     EXPECT_EQ(quits.Count(), 0u);
@@ -139,7 +140,7 @@ TEST_F(FinishPageTest, CloseEndsTheProgramAfterReleasingTheHelpViewer) {
     app_test::SetText(HKEY_LOCAL_MACHINE, layout::kAppPathsKey, layout::kInstallFolderValue,
                       "/opt/brisvane");
     ui::WinHelpRecorder help;
-    EXPECT_EQ(RunLoopWith({[] { QTest::mouseClick(Form4->Button3, Qt::LeftButton); }}), 0);
+    EXPECT_EQ(RunLoopWith({[] { window_driver::Click(*Form4->Button3); }}), 0);
     ASSERT_EQ(help.Count(), 1u);
     EXPECT_EQ(help.Last().helpFile, "/opt/brisvane\\brisvan.hlp");
     EXPECT_EQ(help.Last().command, HELP_QUIT);
@@ -270,7 +271,7 @@ TEST_F(FinishPageTest, UpgradeCheckShowsTheNoticeBeforeOpeningTheAddress) {
     ui::ShellExecuteRecorder shell;
     std::size_t openedBeforeOk = 99;
     boxes.WhileOpen([&](const ui::MessageBoxCall&) { openedBeforeOk = shell.Count(); });
-    QTest::mouseClick(Form4->Button6, Qt::LeftButton);
+    window_driver::Click(*Form4->Button6);
 
     ASSERT_EQ(boxes.Count(), 1u);
     EXPECT_EQ(openedBeforeOk, 0u);

@@ -2,10 +2,12 @@
 #include "settings/registry_layout.h"
 #include "support/registry_values.h"
 #include "support/temp_folder.h"
+#include "support/window_driver.h"
 #include "ui/application.h"
 #include "ui/folder_picker.h"
 #include "ui/message_box.h"
 #include "ui/post_quit_message.h"
+#include "ui/qt/widget.h"
 #include "ui/win_help.h"
 #include "ui/window_frame.h"
 
@@ -18,6 +20,8 @@
 using namespace testing_support;
 
 namespace {
+
+using ui::qt::Widget;
 
 // Start-up creates the main page first; a stand-in keeps the dialog from being the main window,
 // whose closing would end the program.
@@ -56,21 +60,21 @@ protected:
 TEST_F(SettingsDialogTest, ControlsCarryTheirCaptionsPlacesAndParents) {
     TForm2 dialog;
     EXPECT_EQ(dialog.Caption(), "Settings");
-    EXPECT_EQ(dialog.width(), ui::ClientWidth(439));
-    EXPECT_EQ(dialog.height(), ui::ClientHeight(284));
-    EXPECT_FALSE(dialog.windowFlags() & Qt::WindowMaximizeButtonHint);
-    EXPECT_TRUE(dialog.windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_EQ(Widget(&dialog)->width(), ui::ClientWidth(439));
+    EXPECT_EQ(Widget(&dialog)->height(), ui::ClientHeight(284));
+    EXPECT_FALSE(Widget(&dialog)->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(Widget(&dialog)->windowFlags() & Qt::WindowMinimizeButtonHint);
 
-    EXPECT_EQ(dialog.Label1->text(), "Browser Path Settings");
-    EXPECT_EQ(dialog.Label1->geometry(), QRect(8, 8, 417, 25));
-    EXPECT_TRUE(dialog.Label1->alignment() & Qt::AlignHCenter);
-    EXPECT_EQ(dialog.Label1->font().family(), "Times New Roman");
-    EXPECT_TRUE(dialog.Label1->font().bold());
-    EXPECT_EQ(dialog.Label1->font().pixelSize(), 16);
-    EXPECT_EQ(dialog.GroupBox1->title(), " Internet Explorer ");
-    EXPECT_EQ(dialog.GroupBox1->geometry(), QRect(8, 32, 417, 113));
-    EXPECT_EQ(dialog.GroupBox2->title(), " Netscape ");
-    EXPECT_EQ(dialog.GroupBox2->geometry(), QRect(8, 152, 417, 65));
+    EXPECT_EQ(dialog.Label1->Caption(), "Browser Path Settings");
+    EXPECT_EQ(Widget(dialog.Label1)->geometry(), QRect(8, 8, 417, 25));
+    EXPECT_TRUE(Widget(dialog.Label1)->alignment() & Qt::AlignHCenter);
+    EXPECT_EQ(Widget(dialog.Label1)->font().family(), "Times New Roman");
+    EXPECT_TRUE(Widget(dialog.Label1)->font().bold());
+    EXPECT_EQ(Widget(dialog.Label1)->font().pixelSize(), 16);
+    EXPECT_EQ(Widget(dialog.GroupBox1)->title(), " Internet Explorer ");
+    EXPECT_EQ(Widget(dialog.GroupBox1)->geometry(), QRect(8, 32, 417, 113));
+    EXPECT_EQ(Widget(dialog.GroupBox2)->title(), " Netscape ");
+    EXPECT_EQ(Widget(dialog.GroupBox2)->geometry(), QRect(8, 152, 417, 65));
 
     struct Expected {
         QWidget* control;
@@ -79,28 +83,34 @@ TEST_F(SettingsDialogTest, ControlsCarryTheirCaptionsPlacesAndParents) {
         QRect bounds;
     };
     const std::vector<Expected> controls = {
-        {dialog.Label2, dialog.GroupBox1, "Cookie:", {8, 16, 36, 13}},
-        {dialog.Label3, dialog.GroupBox1, "Favorites:", {216, 16, 46, 13}},
-        {dialog.Label4, dialog.GroupBox1, "History:", {8, 56, 35, 13}},
-        {dialog.Label5, dialog.GroupBox1, "Cache:", {216, 56, 34, 13}},
-        {dialog.Edit1, dialog.GroupBox1, "Edit1", {8, 32, 153, 21}},
-        {dialog.Edit2, dialog.GroupBox1, "Edit2", {216, 32, 153, 21}},
-        {dialog.Edit3, dialog.GroupBox1, "Edit3", {8, 72, 153, 21}},
-        {dialog.Edit4, dialog.GroupBox1, "Edit4", {216, 72, 153, 21}},
-        {dialog.Button5, dialog.GroupBox1, "...", {168, 32, 25, 17}},
-        {dialog.Button6, dialog.GroupBox1, "...", {168, 72, 25, 17}},
-        {dialog.Button7, dialog.GroupBox1, "...", {376, 32, 25, 17}},
-        {dialog.Button8, dialog.GroupBox1, "...", {376, 72, 25, 17}},
-        {dialog.Label6, dialog.GroupBox2, "Netscape v4.x Directory:", {8, 16, 117, 13}},
-        {dialog.Label7, dialog.GroupBox2, "Netsape v3.x Netscape Directory:", {216, 16, 160, 13}},
-        {dialog.Edit5, dialog.GroupBox2, "Edit5", {8, 32, 153, 21}},
-        {dialog.Edit6, dialog.GroupBox2, "Edit6", {216, 32, 153, 21}},
-        {dialog.Button9, dialog.GroupBox2, "...", {376, 32, 25, 17}},
-        {dialog.Button10, dialog.GroupBox2, "...", {168, 32, 25, 17}},
-        {dialog.Button4, &dialog, "&Reset", {8, 224, 73, 25}},
-        {dialog.Button3, &dialog, "&Cancel", {176, 224, 73, 25}},
-        {dialog.Button2, &dialog, "&Help", {264, 224, 73, 25}},
-        {dialog.Button1, &dialog, "&OK", {352, 224, 73, 25}},
+        {Widget(dialog.Label2), Widget(dialog.GroupBox1), "Cookie:", {8, 16, 36, 13}},
+        {Widget(dialog.Label3), Widget(dialog.GroupBox1), "Favorites:", {216, 16, 46, 13}},
+        {Widget(dialog.Label4), Widget(dialog.GroupBox1), "History:", {8, 56, 35, 13}},
+        {Widget(dialog.Label5), Widget(dialog.GroupBox1), "Cache:", {216, 56, 34, 13}},
+        {Widget(dialog.Edit1), Widget(dialog.GroupBox1), "Edit1", {8, 32, 153, 21}},
+        {Widget(dialog.Edit2), Widget(dialog.GroupBox1), "Edit2", {216, 32, 153, 21}},
+        {Widget(dialog.Edit3), Widget(dialog.GroupBox1), "Edit3", {8, 72, 153, 21}},
+        {Widget(dialog.Edit4), Widget(dialog.GroupBox1), "Edit4", {216, 72, 153, 21}},
+        {Widget(dialog.Button5), Widget(dialog.GroupBox1), "...", {168, 32, 25, 17}},
+        {Widget(dialog.Button6), Widget(dialog.GroupBox1), "...", {168, 72, 25, 17}},
+        {Widget(dialog.Button7), Widget(dialog.GroupBox1), "...", {376, 32, 25, 17}},
+        {Widget(dialog.Button8), Widget(dialog.GroupBox1), "...", {376, 72, 25, 17}},
+        {Widget(dialog.Label6),
+         Widget(dialog.GroupBox2),
+         "Netscape v4.x Directory:",
+         {8, 16, 117, 13}},
+        {Widget(dialog.Label7),
+         Widget(dialog.GroupBox2),
+         "Netsape v3.x Netscape Directory:",
+         {216, 16, 160, 13}},
+        {Widget(dialog.Edit5), Widget(dialog.GroupBox2), "Edit5", {8, 32, 153, 21}},
+        {Widget(dialog.Edit6), Widget(dialog.GroupBox2), "Edit6", {216, 32, 153, 21}},
+        {Widget(dialog.Button9), Widget(dialog.GroupBox2), "...", {376, 32, 25, 17}},
+        {Widget(dialog.Button10), Widget(dialog.GroupBox2), "...", {168, 32, 25, 17}},
+        {Widget(dialog.Button4), Widget(&dialog), "&Reset", {8, 224, 73, 25}},
+        {Widget(dialog.Button3), Widget(&dialog), "&Cancel", {176, 224, 73, 25}},
+        {Widget(dialog.Button2), Widget(&dialog), "&Help", {264, 224, 73, 25}},
+        {Widget(dialog.Button1), Widget(&dialog), "&OK", {352, 224, 73, 25}},
     };
     for (const Expected& expected : controls) {
         QString text;
@@ -137,35 +147,37 @@ int FrameTop(const QImage& dialog, const QRect& box) {
 
 TEST_F(SettingsDialogTest, GroupFramesRunThroughTheirCaptionsAboveTheFirstRowOfLabels) {
     TForm2 dialog;
-    dialog.show();
-    const QImage picture = dialog.grab().toImage();
+    Widget(&dialog)->show();
+    const QImage picture = Widget(&dialog)->grab().toImage();
     for (TGroupBox* group : {dialog.GroupBox1, dialog.GroupBox2}) {
-        const int top = FrameTop(picture, group->geometry());
-        EXPECT_GE(top, 0) << group->title().toStdString();
-        EXPECT_LT(top, QFontMetrics(group->font()).height())
-            << group->title().toStdString() << ": the top edge crosses the caption";
-        EXPECT_LT(top + 2, dialog.Label2->y()) << "the labels are inside the frame";
+        const int top = FrameTop(picture, Widget(group)->geometry());
+        EXPECT_GE(top, 0) << Widget(group)->title().toStdString();
+        EXPECT_LT(top, QFontMetrics(Widget(group)->font()).height())
+            << Widget(group)->title().toStdString() << ": the top edge crosses the caption";
+        EXPECT_LT(top + 2, Widget(dialog.Label2)->y()) << "the labels are inside the frame";
     }
 }
 
 TEST_F(SettingsDialogTest, TabOrderRunsThroughEachGroupThenTheButtonsAndNoneIsDefault) {
     TForm2 dialog;
     std::vector<QWidget*> chain;
-    QWidget* widget = dialog.Edit1;
+    QWidget* widget = Widget(dialog.Edit1);
     do {
-        if ((widget->focusPolicy() & Qt::TabFocus) && dialog.isAncestorOf(widget))
+        if ((widget->focusPolicy() & Qt::TabFocus) && Widget(&dialog)->isAncestorOf(widget))
             chain.push_back(widget);
         widget = widget->nextInFocusChain();
-    } while (widget != dialog.Edit1);
+    } while (widget != Widget(dialog.Edit1));
 
     const std::vector<QWidget*> expected = {
-        dialog.Edit1,   dialog.Edit2,   dialog.Edit3,   dialog.Edit4,
-        dialog.Button5, dialog.Button6, dialog.Button7, dialog.Button8,
-        dialog.Edit5,   dialog.Edit6,   dialog.Button9, dialog.Button10,
-        dialog.Button4, dialog.Button3, dialog.Button2, dialog.Button1};
+        Widget(dialog.Edit1),   Widget(dialog.Edit2),   Widget(dialog.Edit3),
+        Widget(dialog.Edit4),   Widget(dialog.Button5), Widget(dialog.Button6),
+        Widget(dialog.Button7), Widget(dialog.Button8), Widget(dialog.Edit5),
+        Widget(dialog.Edit6),   Widget(dialog.Button9), Widget(dialog.Button10),
+        Widget(dialog.Button4), Widget(dialog.Button3), Widget(dialog.Button2),
+        Widget(dialog.Button1)};
     EXPECT_EQ(chain, expected);
     EXPECT_EQ(dialog.DefaultButton(), nullptr);
-    for (QPushButton* button : dialog.findChildren<QPushButton*>())
+    for (QPushButton* button : Widget(&dialog)->findChildren<QPushButton*>())
         EXPECT_FALSE(button->isDefault() || button->autoDefault());
 }
 
@@ -173,11 +185,10 @@ TEST_F(SettingsDialogTest, EnterInAnEditStoresNothingAndEscDoesNotClose) {
     CreateWindows();
     const std::string before = HiveSnapshot(m_sandbox);
     Form2->Show();
-    Form2->Edit2->setFocus();
-    QTest::keyClicks(Form2->Edit2, "X");
-    QTest::keyClick(Form2->Edit2, Qt::Key_Return);
-    QTest::keyClick(Form2->Edit2, Qt::Key_Escape);
-    QTest::keyClick(Form2, Qt::Key_Escape);
+    window_driver::Type(*Form2->Edit2, "X");
+    QTest::keyClick(Widget(Form2->Edit2), Qt::Key_Return);
+    QTest::keyClick(Widget(Form2->Edit2), Qt::Key_Escape);
+    QTest::keyClick(Widget(Form2), Qt::Key_Escape);
 
     EXPECT_TRUE(Form2->Visible());
     EXPECT_EQ(HiveSnapshot(m_sandbox), before);
@@ -188,9 +199,9 @@ TEST_F(SettingsDialogTest, IsModelessAndShowingAgainOnlyBringsItToTheFront) {
     CreateWindows();
     MainPage->Show();
     Form2->Show();
-    EXPECT_EQ(Form2->windowModality(), Qt::NonModal);
+    EXPECT_EQ(Widget(Form2)->windowModality(), Qt::NonModal);
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
-    EXPECT_TRUE(MainPage->isEnabled());
+    EXPECT_TRUE(Widget(MainPage)->isEnabled());
 
     Form2->Edit1->SetText("typed");
     SetText(HKEY_CURRENT_USER, layout::kPathsKey, "IE Cookie", "changed meanwhile");
@@ -210,7 +221,7 @@ TEST_F(SettingsDialogTest, StartUpFillsTheEditsFromDiscoveryAndWritesNothing) {
     const std::vector<std::string> expected = {
         "C:\\WIN\\Cookies", "C:\\WIN\\Favorites", "D:\\kept", "C:\\WIN\\Temporary", "", ""};
     EXPECT_EQ(texts, expected);
-    EXPECT_EQ(Form2->Edit4->cursorPosition(), 0) << "a long path shows its beginning";
+    EXPECT_EQ(Widget(Form2->Edit4)->cursorPosition(), 0) << "a long path shows its beginning";
     EXPECT_EQ(HiveSnapshot(m_sandbox), before);
     EXPECT_EQ(m_messages.Count(), 0u);
     EXPECT_FALSE(Form2->Visible());
@@ -237,8 +248,8 @@ TEST_F(SettingsDialogTest, OkStoresTheEditsAsTheyAreAndHides) {
     CreateWindows();
     Form2->Show();
     for (TEdit* edit : Edits())
-        edit->clear();
-    Form2->Button1->click();
+        Widget(edit)->clear();
+    Form2->Button1->Click();
 
     EXPECT_FALSE(Form2->Visible());
     for (const BrowserPathRow& row : kBrowserPaths) {
@@ -248,7 +259,7 @@ TEST_F(SettingsDialogTest, OkStoresTheEditsAsTheyAreAndHides) {
 
     Form2->Show();
     Form2->Edit6->SetText(" C:\\NS3 ");
-    Form2->Button1->click();
+    Form2->Button1->Click();
     EXPECT_EQ(ValueText(HKEY_CURRENT_USER, layout::kPathsKey, "Netscape Two"), " C:\\NS3 ");
     EXPECT_EQ(m_messages.Count(), 0u);
 }
@@ -262,10 +273,10 @@ TEST_F(SettingsDialogTest, AnUneditedOkWritesBackExactlyTheBytesThatWereLoaded) 
     SetText(HKEY_CURRENT_USER, layout::kPathsKey, "IE Cache", longPath);
     CreateWindows();
 
-    EXPECT_EQ(Form2->Edit1->text(), QString::fromUtf8("C:\\Users\\J\u00FCrgen\\Cookies"))
+    EXPECT_EQ(Widget(Form2->Edit1)->text(), QString::fromUtf8("C:\\Users\\J\u00FCrgen\\Cookies"))
         << "shown as the code page's character, not replaced";
     Form2->Show();
-    Form2->Button1->click();
+    Form2->Button1->Click();
     EXPECT_EQ(ValueText(HKEY_CURRENT_USER, layout::kPathsKey, "IE Cookie"), codePagePath);
     EXPECT_TRUE(ValueText(HKEY_CURRENT_USER, layout::kPathsKey, "IE Cache") == longPath)
         << "the long path came back changed";
@@ -276,14 +287,14 @@ TEST_F(SettingsDialogTest, AnEditKeepsTheLoadedBytesOfTheTextTheUserDidNotChange
     CreateWindows();
     Form2->Show();
 
-    Form2->Edit1->end(false);
-    QTest::keyClicks(Form2->Edit1, "\\Old");
-    Form2->Edit1->setCursorPosition(3);
-    Form2->Edit1->insert(QString::fromUtf8("\u00E9"));
+    Widget(Form2->Edit1)->end(false);
+    window_driver::Type(*Form2->Edit1, "\\Old");
+    Widget(Form2->Edit1)->setCursorPosition(3);
+    Widget(Form2->Edit1)->insert(QString::fromUtf8("\u00E9"));
     Form2->Edit2->SetText("C:\\Fav");
-    Form2->Edit2->end(false);
-    QTest::keyClicks(Form2->Edit2, "orites");
-    Form2->Button1->click();
+    Widget(Form2->Edit2)->end(false);
+    window_driver::Type(*Form2->Edit2, "orites");
+    Form2->Button1->Click();
 
     EXPECT_EQ(ValueText(HKEY_CURRENT_USER, layout::kPathsKey, "IE Cookie"),
               "C:\\\xC3\xA9J\xFCrgen\\Cookies\\Old")
@@ -297,7 +308,7 @@ TEST_F(SettingsDialogTest, OkThatCannotWriteReportsTheErrorAndStaysOpen) {
     const std::string hive = m_sandbox.HivePath("HKEY_CURRENT_USER");
     ASSERT_EQ(chmod(hive.c_str(), 0444), 0);
 
-    Form2->Button1->click();
+    Form2->Button1->Click();
 
     EXPECT_TRUE(Form2->Visible());
     ASSERT_EQ(m_messages.Count(), 1u);
@@ -309,9 +320,9 @@ TEST_F(SettingsDialogTest, CancelAndTheTitleBarHideAndKeepTheTypedText) {
     SetText(HKEY_CURRENT_USER, layout::kPathsKey, "IE Favorites", "D:\\Favorites");
     CreateWindows();
     Form2->Show();
-    Form2->Edit2->selectAll();
-    QTest::keyClicks(Form2->Edit2, "E:\\typed");
-    Form2->Button3->click();
+    Widget(Form2->Edit2)->selectAll();
+    window_driver::Type(*Form2->Edit2, "E:\\typed");
+    Form2->Button3->Click();
 
     EXPECT_FALSE(Form2->Visible());
     EXPECT_EQ(ValueText(HKEY_CURRENT_USER, layout::kPathsKey, "IE Favorites"), "D:\\Favorites");
@@ -319,7 +330,7 @@ TEST_F(SettingsDialogTest, CancelAndTheTitleBarHideAndKeepTheTypedText) {
     EXPECT_EQ(Form2->Edit2->Text(), "E:\\typed");
 
     Form2->Edit3->SetText("F:\\other");
-    Form2->close();
+    Widget(Form2)->close();
     EXPECT_FALSE(Form2->Visible());
     EXPECT_FALSE(ValueText(HKEY_CURRENT_USER, layout::kPathsKey, "IE History").has_value());
     EXPECT_EQ(Form2->Edit3->Text(), "F:\\other");
@@ -337,7 +348,7 @@ TEST_F(SettingsDialogTest, ResetRemovesOnlyThePathsKeyAfterTheNoticeAndEndsThePr
     });
     Form2->Show();
 
-    Form2->Button4->click();
+    Form2->Button4->Click();
 
     ASSERT_EQ(m_messages.Count(), 1u);
     const ui::MessageBoxCall& notice = m_messages.Last();
@@ -356,7 +367,7 @@ TEST_F(SettingsDialogTest, ResetRemovesOnlyThePathsKeyAfterTheNoticeAndEndsThePr
 TEST_F(SettingsDialogTest, ResetWithoutAPathsKeyStillEndsTheProgramWithoutAnError) {
     CreateWindows();
     ui::PostQuitMessageRecorder quits;
-    Form2->Button4->click();
+    Form2->Button4->Click();
     EXPECT_EQ(m_messages.Count(), 1u);
     EXPECT_EQ(quits.Count(), 1u);
 }
@@ -388,12 +399,12 @@ TEST_F(SettingsDialogTest, EachBrowseButtonFillsItsEditOnlyWhenAFolderIsChosen) 
     for (const Browse& browse : browses) {
         browse.edit->SetText("before");
         picker.QueueAnswer(std::nullopt);
-        browse.button->click();
+        browse.button->Click();
         EXPECT_EQ(browse.edit->Text(), "before") << browse.prompt;
 
         const std::string folder = "/home/user/" + browse.prompt.substr(12, 20);
         picker.QueueAnswer(folder);
-        browse.button->click();
+        browse.button->Click();
         EXPECT_EQ(browse.edit->Text(), folder);
         EXPECT_EQ(picker.Last().prompt, browse.prompt);
         EXPECT_EQ(picker.Last().owner, Form2->Handle());
@@ -408,7 +419,7 @@ TEST_F(SettingsDialogTest, HelpOpensContextOneOfTheHelpFileInTheInstallFolder) {
     ui::WinHelpRecorder help;
     SetText(HKEY_LOCAL_MACHINE, layout::kAppPathsKey, "Path", "C:\\Tools\\Cleaner");
 
-    Form2->Button2->click();
+    Form2->Button2->Click();
 
     ASSERT_EQ(help.Count(), 1u);
     EXPECT_EQ(help.Last().helpFile, "C:\\Tools\\Cleaner\\brisvan.hlp");

@@ -2,6 +2,7 @@
 #include "ui/controls.h"
 #include "ui/form.h"
 #include "ui/message_box.h"
+#include "ui/qt/widget.h"
 
 #include <QTest>
 #include <gtest/gtest.h>
@@ -9,6 +10,8 @@
 #include <vector>
 
 namespace {
+
+using ui::qt::Widget;
 
 class ControlsTest : public ::testing::Test {
 protected:
@@ -22,7 +25,7 @@ protected:
             if (fail)
                 throw std::runtime_error("Failed to set data for 'Cookies'");
         });
-        form->show();
+        Widget(form)->show();
     }
     void TearDown() override { delete form; }
 
@@ -52,15 +55,15 @@ TEST_F(ControlsTest, AnErrorOfAHandlerRunBySetCheckedReachesTheCodeThatChangedTh
 TEST_F(ControlsTest, AUserClickRunsTheHandlerThroughTheGuardAndTheBoxKeepsItsNewState) {
     ui::MessageBoxRecorder boxes;
     fail = true;
-    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(5, 8));
+    QTest::mouseClick(Widget(box), Qt::LeftButton, {}, QPoint(5, 8));
     EXPECT_EQ(seen, (std::vector<bool>{true}));
     EXPECT_TRUE(box->Checked());
     ASSERT_EQ(boxes.Count(), 1u);
     EXPECT_EQ(boxes.Last().text, "Failed to set data for 'Cookies'.");
 
     fail = false;
-    box->setFocus();
-    QTest::keyClick(box, Qt::Key_Space);
+    Widget(box)->setFocus();
+    QTest::keyClick(Widget(box), Qt::Key_Space);
     EXPECT_EQ(seen, (std::vector<bool>{true, false}));
 }
 
@@ -72,22 +75,22 @@ TEST_F(ControlsTest, AButtonClickReachesItsHandlerThroughTheGuard) {
         ++clicks;
         throw std::runtime_error("Stopped");
     });
-    button->show();
-    QTest::mouseClick(button, Qt::LeftButton);
+    Widget(button)->show();
+    QTest::mouseClick(Widget(button), Qt::LeftButton);
     EXPECT_EQ(clicks, 1);
     ASSERT_EQ(boxes.Count(), 1u);
     EXPECT_EQ(boxes.Last().caption, "Brisvane");
-    EXPECT_EQ(button->geometry(), QRect(8, 40, 65, 25));
+    EXPECT_EQ(Widget(button)->geometry(), QRect(8, 40, 65, 25));
 }
 
 TEST_F(ControlsTest, LabelsStartTopLeftAndTakeNoFocus) {
     auto* label = new TLabel(form, "Welcome", 144, 8, 117, 13);
     auto* wrapped = new TLabel(form, "a b c", 144, 32, 291, 39, true);
-    EXPECT_EQ(label->geometry(), QRect(144, 8, 117, 13));
-    EXPECT_EQ(label->alignment(), Qt::AlignLeft | Qt::AlignTop);
-    EXPECT_EQ(label->focusPolicy(), Qt::NoFocus);
-    EXPECT_FALSE(label->wordWrap());
-    EXPECT_TRUE(wrapped->wordWrap());
+    EXPECT_EQ(Widget(label)->geometry(), QRect(144, 8, 117, 13));
+    EXPECT_EQ(Widget(label)->alignment(), Qt::AlignLeft | Qt::AlignTop);
+    EXPECT_EQ(Widget(label)->focusPolicy(), Qt::NoFocus);
+    EXPECT_FALSE(Widget(label)->wordWrap());
+    EXPECT_TRUE(Widget(wrapped)->wordWrap());
 }
 
 } // namespace

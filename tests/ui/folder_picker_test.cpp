@@ -3,6 +3,7 @@
 #include "ui/controls.h"
 #include "ui/folder_picker.h"
 #include "ui/form.h"
+#include "ui/qt/widget.h"
 
 #include <QApplication>
 #include <QDir>
@@ -13,6 +14,8 @@
 #include <unistd.h>
 
 namespace {
+
+using ui::qt::Widget;
 
 class Window : public TForm {
 public:
@@ -41,10 +44,10 @@ TEST(FolderPickerTest, BlocksOnlyItsOwnerAndStartsAtTheTopWhereverTheProcessIs) 
         auto* picker = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
         ASSERT_NE(picker, nullptr);
         startFolder = picker->directory().absolutePath();
-        QTest::mouseClick(other.windowHandle(), Qt::LeftButton, Qt::NoModifier,
-                          about->geometry().center());
-        QTest::mouseClick(owner.windowHandle(), Qt::LeftButton, Qt::NoModifier,
-                          ok->geometry().center());
+        QTest::mouseClick(Widget(&other)->windowHandle(), Qt::LeftButton, Qt::NoModifier,
+                          Widget(about)->geometry().center());
+        QTest::mouseClick(Widget(&owner)->windowHandle(), Qt::LeftButton, Qt::NoModifier,
+                          Widget(ok)->geometry().center());
         picker->reject();
     });
     const auto chosen = ui::BrowseForFolder(owner.Handle(), "Select a folder");

@@ -3,6 +3,7 @@
 #include "ui/form.h"
 #include "ui/message_box.h"
 #include "ui/post_quit_message.h"
+#include "ui/qt/widget.h"
 #include "ui/window_frame.h"
 
 #include <QGuiApplication>
@@ -12,6 +13,8 @@
 #include <stdexcept>
 
 namespace {
+
+using ui::qt::Widget;
 
 class Page : public TForm {
 public:
@@ -55,14 +58,14 @@ protected:
 
 TEST_F(FormTest, TheClientAreaIsTheOuterSizeLessTheNominalFrame) {
     EXPECT_EQ(second->Caption(), "A page");
-    EXPECT_EQ(second->width(), ui::ClientWidth(467));
-    EXPECT_EQ(second->height(), ui::ClientHeight(325));
-    EXPECT_EQ(second->width(), 459);
-    EXPECT_EQ(second->height(), 298);
-    EXPECT_EQ(second->minimumSize(), second->maximumSize());
-    EXPECT_EQ(second->font().pixelSize(), 11);
-    EXPECT_TRUE(second->windowFlags() & Qt::WindowMinimizeButtonHint);
-    EXPECT_FALSE(second->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_EQ(Widget(second)->width(), ui::ClientWidth(467));
+    EXPECT_EQ(Widget(second)->height(), ui::ClientHeight(325));
+    EXPECT_EQ(Widget(second)->width(), 459);
+    EXPECT_EQ(Widget(second)->height(), 298);
+    EXPECT_EQ(Widget(second)->minimumSize(), Widget(second)->maximumSize());
+    EXPECT_EQ(Widget(second)->font().pixelSize(), 11);
+    EXPECT_TRUE(Widget(second)->windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(Widget(second)->windowFlags() & Qt::WindowMaximizeButtonHint);
 }
 
 TEST_F(FormTest, ShowRunsTheShowHandlerOnEveryChangeFromHiddenToVisibleOnly) {
@@ -85,27 +88,27 @@ TEST_F(FormTest, AnErrorInTheShowHandlerEndsTheCodeThatShowedTheWindow) {
 TEST_F(FormTest, FirstShowCentresOnTheScreenAndLaterShowsKeepThePlace) {
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     second->Show();
-    EXPECT_EQ(second->pos(), QPoint(screen.x() + (screen.width() - 467) / 2,
-                                    screen.y() + (screen.height() - 325) / 2));
-    second->move(10, 20);
+    EXPECT_EQ(Widget(second)->pos(), QPoint(screen.x() + (screen.width() - 467) / 2,
+                                            screen.y() + (screen.height() - 325) / 2));
+    Widget(second)->move(10, 20);
     second->Close();
     second->Show();
-    EXPECT_EQ(second->pos(), QPoint(10, 20));
+    EXPECT_EQ(Widget(second)->pos(), QPoint(10, 20));
 }
 
 TEST_F(FormTest, FirstShowFocusesTheFirstControlInTabOrder) {
     second->Show();
-    EXPECT_EQ(second->focusWidget(), second->Option);
+    EXPECT_EQ(Widget(second)->focusWidget(), Widget(second->Option));
 }
 
 TEST_F(FormTest, ClosingTheMainWindowTerminatesAndAnyOtherOnlyHides) {
     ui::PostQuitMessageRecorder quits;
     main->Show();
     second->Show();
-    second->close(); // from the title bar
+    Widget(second)->close(); // from the title bar
     EXPECT_FALSE(second->Visible());
     EXPECT_EQ(quits.Count(), 0u);
-    main->close();
+    Widget(main)->close();
     EXPECT_EQ(quits.Count(), 1u);
     main->Close();
     EXPECT_EQ(quits.Count(), 2u);
@@ -113,29 +116,29 @@ TEST_F(FormTest, ClosingTheMainWindowTerminatesAndAnyOtherOnlyHides) {
 
 TEST_F(FormTest, EnterOnANonButtonPressesTheDefaultButtonAndOnAButtonThatButton) {
     second->Show();
-    QTest::keyClick(second->Option, Qt::Key_Return);
+    QTest::keyClick(Widget(second->Option), Qt::Key_Return);
     EXPECT_EQ(second->nextClicks, 1);
     EXPECT_FALSE(second->Option->Checked());
 
-    second->Other->setFocus();
-    QTest::keyClick(second->Other, Qt::Key_Enter, Qt::KeypadModifier);
+    Widget(second->Other)->setFocus();
+    QTest::keyClick(Widget(second->Other), Qt::Key_Enter, Qt::KeypadModifier);
     EXPECT_EQ(second->otherClicks, 1);
     EXPECT_EQ(second->nextClicks, 1);
 }
 
 TEST_F(FormTest, EnterDoesNothingWhenTheDefaultButtonIsDisabledAndEscNeverDoesAnything) {
     second->Show();
-    second->Next->setEnabled(false);
-    QTest::keyClick(second->Option, Qt::Key_Return);
-    QTest::keyClick(second->Option, Qt::Key_Escape);
+    Widget(second->Next)->setEnabled(false);
+    QTest::keyClick(Widget(second->Option), Qt::Key_Return);
+    QTest::keyClick(Widget(second->Option), Qt::Key_Escape);
     EXPECT_EQ(second->nextClicks, 0);
     EXPECT_EQ(second->otherClicks, 0);
     EXPECT_TRUE(second->Visible());
 }
 
 TEST_F(FormTest, TheDefaultButtonIsBold) {
-    EXPECT_TRUE(second->Next->font().bold());
-    EXPECT_FALSE(second->Other->font().bold());
+    EXPECT_TRUE(Widget(second->Next)->font().bold());
+    EXPECT_FALSE(Widget(second->Other)->font().bold());
 }
 
 } // namespace

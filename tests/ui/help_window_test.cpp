@@ -1,6 +1,6 @@
 #include "support/temp_folder.h"
 #include "ui/application.h"
-#include "ui/help_window.h"
+#include "ui/qt/help_window.h"
 #include "ui/win_help.h"
 
 #include <QScrollBar>

@@ -1,6 +1,6 @@
 #include "ui/application.h"
 #include "ui/message_box.h"
-#include "ui/window_font.h"
+#include "ui/qt/window_font.h"
 
 #include <QApplication>
 #include <QFontInfo>

@@ -14,8 +14,9 @@
 #include "settings/registry.h"
 #include "settings/registry_layout.h"
 #include "ui/application.h"
-#include "ui/help_window.h"
 #include "ui/message_box.h"
+#include "ui/qt/help_window.h"
+#include "ui/qt/widget.h"
 #include "ui/win_help.h"
 
 #include <QDir>
@@ -50,7 +51,7 @@ bool Save(QWidget* window, const QString& path) {
 
 bool Save(TForm* form, const QString& path) {
     form->Show();
-    return Save(static_cast<QWidget*>(form), path);
+    return Save(ui::qt::Widget(form), path);
 }
 
 bool SaveHelpWindow(const QString& path) {
@@ -93,7 +94,7 @@ public:
     using MainPageRunHost::MainPageRunHost;
     void KeepAnswering() override {
         if (picture.isNull())
-            picture = OnScreen(Form3);
+            picture = OnScreen(ui::qt::Widget(Form3));
         MainPageRunHost::KeepAnswering();
     }
     QPixmap picture;
@@ -140,7 +141,7 @@ int DrawOnDesktop(const QString& folder) {
     Form2->FormCreate();
     Form2->Show();
     Settle(500);
-    saved = saved && Save(OnScreen(Form2), folder + "/desktop-settings-dialog.png");
+    saved = saved && Save(OnScreen(ui::qt::Widget(Form2)), folder + "/desktop-settings-dialog.png");
     return saved ? 0 : 1;
 }
 

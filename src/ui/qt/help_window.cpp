@@ -1,4 +1,4 @@
-#include "ui/help_window.h"
+#include "ui/qt/help_window.h"
 
 #include "platform/local_path.h"
 

@@ -1,6 +1,6 @@
 #include "ui/folder_picker.h"
 
-#include "ui/handle.h"
+#include "ui/qt/handle.h"
 
 #include <QDir>
 #include <QFileDialog>

@@ -1,6 +1,6 @@
 #include "ui/win_help.h"
 
-#include "ui/help_window.h"
+#include "ui/qt/help_window.h"
 
 namespace ui {
 

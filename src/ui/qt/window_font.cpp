@@ -1,4 +1,4 @@
-#include "ui/window_font.h"
+#include "ui/qt/window_font.h"
 
 #include <QStringList>
 

@@ -1,4 +1,4 @@
-#include "ui/edit_text.h"
+#include "ui/qt/edit_text.h"
 
 #include <algorithm>
 

@@ -1,8 +1,9 @@
 #include "ui/message_box.h"
 
 #include "ui/application.h"
-#include "ui/handle.h"
-#include "ui/window_font.h"
+#include "ui/qt/handle.h"
+#include "ui/qt/picture.h"
+#include "ui/qt/window_font.h"
 
 #include <QEventLoop>
 #include <QMessageBox>
@@ -40,7 +41,7 @@ int ShowRealMessageBox(const ui::MessageBoxCall& call) {
     box.setTextFormat(Qt::PlainText);
     // The windows' own font rather than the desktop's larger one.
     box.setFont(ui::WindowFont());
-    box.setWindowIcon(Application.Icon());
+    box.setWindowIcon(ui::qt::ToQIcon(Application.Icon()));
     if (ownedByApplication) {
         box.setWindowModality(Qt::ApplicationModal);
         box.exec();
