@@ -513,11 +513,14 @@ TEST_F(RegistryApi, WritesThroughAHiveThatIsASymbolicLink) {
     EXPECT_EQ(Open(HKEY_CURRENT_USER, "Software", KEY_ALL_ACCESS, key), ERROR_ACCESS_DENIED);
 }
 
-TEST_F(RegistryApi, NeverWritesThroughALinkLeftAtTheTemporaryFile) {
+TEST_F(RegistryApi, NeverWritesThroughALinkLeftAtTheTemporaryOrLockFile) {
     MakeFolder(m_sandbox.ConfigHome() + "/brisvane");
     const std::string victim = m_sandbox.ConfigHome() + "/victim";
     WriteFile(victim, "precious");
     ASSERT_EQ(symlink(victim.c_str(), (CurrentUserHive() + ".tmp").c_str()), 0);
+    // Opening the lock through a link would create a file wherever it points.
+    const std::string absent = m_sandbox.ConfigHome() + "/created-through-link";
+    ASSERT_EQ(symlink(absent.c_str(), (CurrentUserHive() + ".lock").c_str()), 0);
 
     HKEY key = Create(HKEY_CURRENT_USER, "Software");
     ASSERT_NE(key, nullptr);
@@ -527,6 +530,7 @@ TEST_F(RegistryApi, NeverWritesThroughALinkLeftAtTheTemporaryFile) {
     EXPECT_NE(ReadFile(CurrentUserHive()).find("\"v\"=\"1\""), std::string::npos);
     struct stat info {};
     EXPECT_NE(lstat((CurrentUserHive() + ".tmp").c_str(), &info), 0);
+    EXPECT_FALSE(Exists(absent));
 }
 
 } // namespace

@@ -231,7 +231,13 @@ LONG WriteHive(const std::string& path, const std::string& content) {
 class HiveLock {
 public:
     explicit HiveLock(const std::string& hivePath) {
-        m_fd = open((hivePath + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        // The lock file is ours alone: a link left at its name is removed, never followed, so
+        // that taking the lock cannot create or open a file anywhere else.
+        const std::string lockPath = hivePath + ".lock";
+        const int flags = O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+        m_fd = open(lockPath.c_str(), flags, 0600);
+        if (m_fd < 0 && errno == ELOOP && unlink(lockPath.c_str()) == 0)
+            m_fd = open(lockPath.c_str(), flags, 0600);
         if (m_fd < 0)
             return;
         while (flock(m_fd, LOCK_EX) != 0) {
