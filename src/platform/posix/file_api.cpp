@@ -155,6 +155,8 @@ std::string DescriptorPath(int descriptor, const std::string& openedBy) {
 struct FindHandle {
     DIR* dir = nullptr;
     std::string folder; // absolute, so that a walk may change the current folder meanwhile
+    // Where the entries' attributes are read: the listed folder itself, not its path now.
+    std::string entryPrefix;
     std::vector<std::string> names;
     std::size_t next = 0;
 };
@@ -200,8 +202,7 @@ bool NextEntry(FindHandle& find, WIN32_FIND_DATAA& data) {
         struct stat st;
         if (fstatat(dirfd(find.dir), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
             continue;
-        // The entry's attributes are read in the folder listed, not wherever its path leads now.
-        FillFindData(DescriptorPath(dirfd(find.dir), find.folder) + "/" + name, name, st, data);
+        FillFindData(find.entryPrefix + name, name, st, data);
         return true;
     }
     return false;
@@ -290,6 +291,7 @@ HANDLE FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData) {
         return INVALID_HANDLE_VALUE;
     }
     find->folder = AbsoluteFolder(folder);
+    find->entryPrefix = DescriptorPath(dirfd(find->dir), find->folder) + "/";
 
     const bool everything = pattern == "*" || pattern == "*.*";
     const bool wildcard = pattern.find_first_of("*?") != std::string::npos;
