@@ -5,6 +5,8 @@ Writes, next to this script:
   brisvane-32.png, brisvane-16.png  the window icon (16 colours, transparent outside the globe)
   brisvane.ico                      the same two images as a 4-bit Windows icon
   page-picture.png                  the 121 by 233 picture of the wizard pages (256 colours)
+  page-picture.bmp                  the same picture as an 8-bit Windows bitmap, for the
+                                    Windows program's resources
 
 Run it again after changing the drawing; the output is the same on every run.
 """
@@ -195,6 +197,20 @@ def write_picture(path, w=121, h=233):
             row.append(idx[0] * 36 + idx[1] * 6 + idx[2])
         rows.append(bytes(row))
     png(path, w, h, rows, 3, palette)
+    bmp(os.path.splitext(path)[0] + ".bmp", w, h, rows, palette)
+
+
+def bmp(path, width, height, rows, palette):
+    """An uncompressed 8-bit bitmap: rows bottom-up, each padded to 4 bytes."""
+    stride = (width + 3) & ~3
+    pixels = b"".join(row + b"\x00" * (stride - width) for row in reversed(rows))
+    colours = b"".join(bytes((b, g, r, 0)) for r, g, b in palette)
+    offset = 14 + 40 + len(colours)
+    data = b"BM" + struct.pack("<IHHI", offset + len(pixels), 0, 0, offset)
+    data += struct.pack("<IiiHHIIiiII", 40, width, height, 1, 8, 0, len(pixels), 2835, 2835,
+                        len(palette), 0)
+    with open(path, "wb") as out:
+        out.write(data + colours + pixels)
 
 
 def main():

@@ -10,6 +10,8 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
+// Before the window layer's macros that route ShellExecuteA through its seam.
+#include <shellapi.h>
 #else
 #include "platform/posix/file_api.h"
 #include "platform/posix/registry_api.h"

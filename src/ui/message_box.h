@@ -7,7 +7,13 @@
 
 #include <string>
 
-int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+namespace ui {
+int CallMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+} // namespace ui
+
+// Through the seam, so that a test can answer it; on Windows the seam's real call is the
+// system's own (the backend reaches it as (MessageBoxA)(...), which this macro leaves alone).
+#define MessageBoxA(owner, text, caption, type) ::ui::CallMessageBox(owner, text, caption, type)
 
 namespace ui {
 

@@ -2,9 +2,15 @@
 // when it next fetches a message, with the exit code given here.
 #pragma once
 
+#include "platform/win32.h"
 #include "ui/seam.h"
 
-void PostQuitMessage(int exitCode);
+namespace ui {
+void CallPostQuitMessage(int exitCode);
+} // namespace ui
+
+// Through the seam; see MessageBoxA in ui/message_box.h.
+#define PostQuitMessage(exitCode) ::ui::CallPostQuitMessage(exitCode)
 
 namespace ui {
 

@@ -6,8 +6,14 @@
 
 #include <string>
 
-HINSTANCE ShellExecuteA(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters, LPCSTR directory,
-                        int showCommand);
+namespace ui {
+HINSTANCE CallShellExecute(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters,
+                           LPCSTR directory, int showCommand);
+} // namespace ui
+
+// Through the seam; see MessageBoxA in ui/message_box.h.
+#define ShellExecuteA(owner, verb, file, parameters, directory, showCommand)                       \
+    ::ui::CallShellExecute(owner, verb, file, parameters, directory, showCommand)
 
 namespace ui {
 

@@ -7,7 +7,12 @@
 
 #include <string>
 
-BOOL WinHelpA(HWND owner, LPCSTR helpFile, UINT command, ULONG_PTR data);
+namespace ui {
+BOOL CallWinHelp(HWND owner, LPCSTR helpFile, UINT command, ULONG_PTR data);
+} // namespace ui
+
+// Through the seam; see MessageBoxA in ui/message_box.h.
+#define WinHelpA(owner, helpFile, command, data) ::ui::CallWinHelp(owner, helpFile, command, data)
 
 namespace ui {
 

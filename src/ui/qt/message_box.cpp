@@ -70,7 +70,3 @@ Seam<MessageBoxCall, int>& MessageBoxSeam() {
 }
 
 } // namespace ui
-
-int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
-    return ui::MessageBoxSeam()({owner, text ? text : "", caption ? caption : "Error", type});
-}

@@ -13,7 +13,3 @@ Seam<QuitCall, int>& PostQuitMessageSeam() {
 }
 
 } // namespace ui
-
-void PostQuitMessage(int exitCode) {
-    ui::PostQuitMessageSeam()({exitCode});
-}

@@ -26,10 +26,3 @@ Seam<ShellExecuteCall, HINSTANCE>& ShellExecuteSeam() {
 }
 
 } // namespace ui
-
-HINSTANCE ShellExecuteA(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters, LPCSTR directory,
-                        int showCommand) {
-    auto text = [](LPCSTR s) { return std::string(s ? s : ""); };
-    return ui::ShellExecuteSeam()(
-        {owner, text(verb), text(file), text(parameters), text(directory), showCommand});
-}

@@ -12,7 +12,3 @@ Seam<WinHelpCall, BOOL>& WinHelpSeam() {
 }
 
 } // namespace ui
-
-BOOL WinHelpA(HWND owner, LPCSTR helpFile, UINT command, ULONG_PTR data) {
-    return ui::WinHelpSeam()({owner, helpFile ? helpFile : "", command, data});
-}

@@ -1,0 +1,41 @@
+// The Windows handles behind the program's windows and controls. Each form is a modeless dialog
+// window; its controls are child windows of that dialog, also those placed in a group box, so
+// that the dialog manager sees them all for Tab, Enter, Esc and mnemonics. A control's position
+// is kept relative to its parent in the program's terms (the form or the group box).
+#pragma once
+
+#include "platform/win32.h"
+#include "ui/control.h"
+
+namespace ui {
+
+struct Native {
+    HWND window = nullptr;
+    // Where the parent's client area starts within the dialog's.
+    int originLeft = 0;
+    int originTop = 0;
+    // A font of the control's own, deleted with it.
+    HFONT font = nullptr;
+    bool hasTextColor = false;
+    COLORREF textColor = 0;
+    TCursor cursor = TCursor::Arrow;
+};
+
+namespace win32 {
+
+HWND Handle(const TControl* control);
+// The control behind a child window of a form, or null.
+TControl* ControlOf(HWND window);
+// The dialog window of the form the control sits in.
+HWND DialogOf(const TControl* control);
+HINSTANCE Instance();
+// The dialog font, "MS Sans Serif" at 8 points; bold for the default button.
+HFONT WindowFont(bool bold);
+
+// Hands a message of the program's loop to the dialog manager of the form it is for, or else
+// translates and dispatches it.
+void Dispatch(MSG& message);
+
+} // namespace win32
+
+} // namespace ui
