@@ -1,30 +1,49 @@
 #include "app_fixture.h"
 
 #include "app/project1.h"
+#include "support/window_driver.h"
 #include "ui/application.h"
 
-#include <QTimer>
+#include <memory>
 
 namespace app_test {
 
+Rect Bounds(const TControl& control) {
+    return {control.Left(), control.Top(), control.Width(), control.Height()};
+}
+
+void PrintTo(const Rect& rect, std::ostream* out) {
+    *out << rect.left << ", " << rect.top << ", " << rect.width << " x " << rect.height;
+}
+
 int RunLoopWith(std::vector<std::function<void()>> steps) {
-    std::size_t done = 0;
-    QTimer stepper;
-    QObject::connect(&stepper, &QTimer::timeout, [&] {
-        if (done < steps.size())
-            steps[done++]();
-    });
-    stepper.start(0);
-    bool timedOut = false;
-    QTimer guard;
-    guard.setSingleShot(true);
-    QObject::connect(&guard, &QTimer::timeout, [&timedOut] {
-        timedOut = true;
+    // Shared with the steps still queued when the loop ends, which then do nothing.
+    struct Run {
+        std::vector<std::function<void()>> steps;
+        std::size_t done = 0;
+        bool running = true;
+        bool timedOut = false;
+    };
+    auto run = std::make_shared<Run>();
+    run->steps = std::move(steps);
+    auto step = std::make_shared<std::function<void()>>();
+    *step = [run, weak = std::weak_ptr<std::function<void()>>(step)] {
+        if (!run->running || run->done >= run->steps.size())
+            return;
+        run->steps[run->done++]();
+        if (auto again = weak.lock())
+            window_driver::After(0, *again);
+    };
+    window_driver::After(0, *step);
+    window_driver::After(10000, [run] {
+        if (!run->running)
+            return;
+        run->timedOut = true;
         Application.Terminate();
     });
-    guard.start(10000);
     const int exitCode = Application.Run();
-    EXPECT_FALSE(timedOut) << "the message loop did not end";
+    run->running = false;
+    EXPECT_FALSE(run->timedOut) << "the message loop did not end";
     return exitCode;
 }
 

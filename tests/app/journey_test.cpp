@@ -11,7 +11,6 @@
 #include "ui/message_box.h"
 #include "ui/win_help.h"
 
-#include <cstdlib>
 #include <gtest/gtest.h>
 
 namespace {
@@ -20,21 +19,11 @@ using namespace testing_support;
 using window_driver::Click;
 using window_driver::Tick;
 
-class JourneyTest : public app_test::ProgramTest {
-protected:
-    // What the installation writes into the registry (the sandbox's hives), run the way
-    // cmake --install runs it.
-    static void Install(const std::string& installFolder) {
-        const std::string command = std::string("\"") + BRISVANE_CMAKE + "\" -DBRISVANE_REG=\"" +
-                                    BRISVANE_REG + "\" -DINSTALL_FOLDER=\"" + installFolder +
-                                    "\" -P \"" + BRISVANE_REGISTER_SCRIPT + "\" > /dev/null";
-        ASSERT_EQ(std::system(command.c_str()), 0) << command;
-    }
-};
+using JourneyTest = app_test::ProgramTest;
 
 TEST_F(JourneyTest, FirstStartReviewThePathsCleanGoBackAndClose) {
     TempFolder installFolder{"brisvane-install"};
-    Install(installFolder.Path());
+    const std::string program = app_test::InstallProgram(installFolder.Path());
     TempFolder profile{"brisvane-profile"};
     for (const char* folder : {"Cookies", "Favorites", "Favorites/Links", "History", "Cache"})
         MakeFolder(profile / folder);
@@ -86,8 +75,7 @@ TEST_F(JourneyTest, FirstStartReviewThePathsCleanGoBackAndClose) {
 
     Tick(*Form4->CheckBox1);
     EXPECT_EQ(boxes.Count(), 2u) << boxes.Last().text;
-    EXPECT_EQ(ValueText(HKEY_LOCAL_MACHINE, layout::kRunKey, layout::kRunEntry),
-              installFolder / "brisvan");
+    EXPECT_EQ(ValueText(HKEY_LOCAL_MACHINE, layout::kRunKey, layout::kRunEntry), program);
     EXPECT_TRUE(Form4->CheckBox1->Checked());
 
     Click(*Form4->Button4);

@@ -5,30 +5,15 @@
 #include "paths/unit2.h"
 #include "settings/registry_layout.h"
 #include "support/temp_folder.h"
+#include "support/window_driver.h"
 #include "ui/application.h"
 #include "ui/message_box.h"
-#include "ui/qt/widget.h"
 
-#include <QEvent>
-#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
 
-using ui::qt::Widget;
-
 using namespace testing_support;
-
-// Counts the times a window goes from hidden to visible.
-class ShowCounter : public QObject {
-public:
-    int count = 0;
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Show)
-            ++count;
-        return false;
-    }
-};
 
 class MainPageRunTest : public app_test::ProgramTest {
 protected:
@@ -64,7 +49,7 @@ TEST_F(MainPageRunTest, FirstRunOnlyShowsTheNoticeAndTheSettingsDialog) {
     EXPECT_FALSE(Form3->Visible());
     EXPECT_FALSE(Form4->Visible());
     EXPECT_EQ(Form3->ProgressBar1->Position(), 0);
-    EXPECT_EQ(Widget(Form1->Button5)->cursor().shape(), Qt::ArrowCursor);
+    EXPECT_FALSE(window_driver::ShowsHourGlass(*Form1->Button5));
     EXPECT_TRUE(Exists(m_files / "cookies/a.txt"));
 }
 
@@ -72,10 +57,9 @@ TEST_F(MainPageRunTest, RunsAdvanceTheKeptBarByFortyAndShowTheFinishPageOnce) {
     SetPaths();
     StartUp();
     Form1->Show();
-    ShowCounter finishShows;
-    Widget(Form4)->installEventFilter(&finishShows);
+    window_driver::ShowCounter finishShows(*Form4);
     bool progressShownDuringRun = false;
-    QTimer::singleShot(0, [&] { progressShownDuringRun = Form3->Visible(); });
+    window_driver::After(0, [&] { progressShownDuringRun = Form3->Visible(); });
 
     Form1->Button5->Click();
     EXPECT_TRUE(progressShownDuringRun);
@@ -83,21 +67,21 @@ TEST_F(MainPageRunTest, RunsAdvanceTheKeptBarByFortyAndShowTheFinishPageOnce) {
     EXPECT_FALSE(Form3->Visible());
     EXPECT_TRUE(Form4->Visible());
     EXPECT_TRUE(Form1->Visible());
-    EXPECT_EQ(Widget(Form1->Button5)->cursor().shape(), Qt::ArrowCursor);
+    EXPECT_FALSE(window_driver::ShowsHourGlass(*Form1->Button5));
     EXPECT_TRUE(Exists(m_files / "cookies/a.txt")) << "nothing was ticked";
 
     // Next again while the finish page is still up: it is only brought forward.
     Form1->Show();
     Form1->Button5->Click();
     EXPECT_EQ(Form3->ProgressBar1->Position(), 80);
-    EXPECT_EQ(finishShows.count, 1);
+    EXPECT_EQ(finishShows.Count(), 1);
     EXPECT_TRUE(Form4->Visible());
 
     // Back, then a third run: the bar starts over past 100, the finish page is shown anew.
     Form4->Button4->Click();
     Form1->Button5->Click();
     EXPECT_EQ(Form3->ProgressBar1->Position(), 20);
-    EXPECT_EQ(finishShows.count, 2);
+    EXPECT_EQ(finishShows.Count(), 2);
     EXPECT_EQ(m_boxes.Count(), 0u);
 }
 
@@ -106,7 +90,7 @@ TEST_F(MainPageRunTest, ClosingTheProgressWindowMidRunOnlyHidesItAndTheRunGoesOn
     StartUp();
     Form1->Show();
     Form1->CheckBox1->Click();
-    QTimer::singleShot(0, [] { Widget(Form3)->close(); });
+    window_driver::After(0, [] { window_driver::CloseFromTitleBar(*Form3); });
     Form1->Button5->Click();
     EXPECT_FALSE(Exists(m_files / "cookies/a.txt"));
     EXPECT_TRUE(Form4->Visible());
@@ -132,7 +116,7 @@ TEST_F(MainPageRunTest, ANonStringFavoritesPathEndsTheRunWhereANonStringCookiePa
     EXPECT_EQ(m_boxes.Last().type, MB_OK | MB_ICONERROR);
     EXPECT_TRUE(Form3->Visible());
     EXPECT_EQ(Form3->ProgressBar1->Position(), 50);
-    EXPECT_EQ(Widget(Form1->Button5)->cursor().shape(), Qt::WaitCursor);
+    EXPECT_TRUE(window_driver::ShowsHourGlass(*Form1->Button5));
     EXPECT_FALSE(Form4->Visible());
     EXPECT_TRUE(Form1->Visible());
 }
@@ -147,12 +131,12 @@ TEST_F(ProgressWindowTest, ShowsItsIconTextAndAnEmptyBar) {
     StartUp();
     EXPECT_EQ(Form3->Label1->Caption(),
               "Brisvane is analyzing and removing selected Internet debris.  Please wait...");
-    EXPECT_EQ(Widget(Form3->Label1)->geometry(), QRect(48, 16, 363, 13));
-    EXPECT_EQ(Widget(Form3->Image1)->geometry(), QRect(8, 8, 33, 33));
-    EXPECT_EQ(Widget(Form3->Image1)->pixmap().size(), QSize(32, 32));
-    EXPECT_EQ(Widget(Form3->ProgressBar1)->geometry(), QRect(8, 48, 409, 25));
-    EXPECT_EQ(Widget(Form3->ProgressBar1)->minimum(), 0);
-    EXPECT_EQ(Widget(Form3->ProgressBar1)->maximum(), 100);
+    EXPECT_EQ(app_test::Bounds(*Form3->Label1), app_test::Rect(48, 16, 363, 13));
+    EXPECT_EQ(app_test::Bounds(*Form3->Image1), app_test::Rect(8, 8, 33, 33));
+    EXPECT_EQ(window_driver::PictureSize(*Form3->Image1), std::make_pair(32, 32));
+    EXPECT_EQ(app_test::Bounds(*Form3->ProgressBar1), app_test::Rect(8, 48, 409, 25));
+    EXPECT_EQ(Form3->ProgressBar1->Min(), 0);
+    EXPECT_EQ(Form3->ProgressBar1->Max(), 100);
     EXPECT_EQ(Form3->ProgressBar1->Step(), 10);
     EXPECT_EQ(Form3->ProgressBar1->Position(), 0);
 }

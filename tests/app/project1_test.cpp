@@ -5,17 +5,12 @@
 #include "cleaner/unit3.h"
 #include "paths/unit2.h"
 #include "settings/registry_layout.h"
+#include "support/window_driver.h"
 #include "ui/application.h"
 #include "ui/message_box.h"
-#include "ui/qt/widget.h"
 #include "ui/win_help.h"
-#include "ui/window_frame.h"
-
-#include <QTimer>
 
 namespace {
-
-using ui::qt::Widget;
 
 using app_test::ProgramTest;
 using app_test::RunLoopWith;
@@ -42,14 +37,12 @@ TEST_F(ProgramTest, StartUpCreatesTheFourWindowsOnceInOrderWithTheirCaptionsAndS
         SCOPED_TRACE(row.caption);
         EXPECT_EQ(row.form->Caption(), row.caption);
         EXPECT_EQ(row.form->OuterWidth(), row.outerWidth);
-        EXPECT_EQ(Widget(row.form)->size(),
-                  QSize(ui::ClientWidth(row.outerWidth), ui::ClientHeight(row.outerHeight)));
-        const Qt::WindowFlags flags = Widget(row.form)->windowFlags();
-        EXPECT_TRUE(flags & Qt::WindowSystemMenuHint);
-        EXPECT_TRUE(flags & Qt::WindowMinimizeButtonHint);
-        EXPECT_EQ(bool(flags & Qt::WindowMaximizeButtonHint), row.maximizeBox);
-        EXPECT_EQ(Widget(row.form)->font().pixelSize(), 11);
-        EXPECT_FALSE(Widget(row.form)->windowIcon().isNull());
+        EXPECT_EQ(window_driver::OuterSize(*row.form),
+                  std::make_pair(row.outerWidth, row.outerHeight));
+        EXPECT_EQ(window_driver::TitleBarBoxes(*row.form),
+                  biSystemMenu | biMinimize | (row.maximizeBox ? biMaximize : 0u));
+        EXPECT_EQ(window_driver::FontPixelHeight(*row.form), 11);
+        EXPECT_TRUE(window_driver::HasIcon(*row.form));
         EXPECT_FALSE(row.form->Visible());
     }
 }
@@ -110,7 +103,7 @@ TEST_F(ProgramTest, AnErrorWhileTheMainPageIsCreatedIsReportedOnceAndTheProgramS
 // Last in this file: the whole program finalises the application object.
 TEST_F(ProgramTest, TheWholeProgramEndsWithExitCodeZeroWhenClosed) {
     ui::WinHelpRecorder help;
-    QTimer::singleShot(0, [] { Form1->Button3->Click(); });
+    window_driver::After(0, [] { Form1->Button3->Click(); });
     int argc = 1;
     char name[] = "brisvan";
     char* argv[] = {name, nullptr};

@@ -8,16 +8,12 @@
 #include "ui/application.h"
 #include "ui/message_box.h"
 #include "ui/post_quit_message.h"
-#include "ui/qt/widget.h"
 #include "ui/win_help.h"
-
-#include <QApplication>
-#include <QSignalSpy>
 
 namespace {
 
-using ui::qt::Widget;
-
+using app_test::Bounds;
+using app_test::Rect;
 using app_test::RunLoopWith;
 
 class MainPageTest : public app_test::ProgramTest {
@@ -35,38 +31,41 @@ TEST_F(MainPageTest, HasItsButtonRowWithMnemonicsAndNextAsTheBoldDefaultButton) 
     EXPECT_EQ(Form1->Button5->Caption(), "&Next >");
     EXPECT_EQ(Form1->Button2->Caption(), "&About");
     EXPECT_EQ(Form1->Button6->Caption(), "&Settings");
-    EXPECT_EQ(Widget(Form1->Button5)->geometry(), QRect(264, 264, 65, 25));
-    EXPECT_EQ(Widget(Form1->Image1)->geometry(), QRect(8, 8, 121, 233));
-    EXPECT_EQ(Widget(Form1->Image1)->pixmap().size(), QSize(121, 233));
+    EXPECT_EQ(Bounds(*Form1->Button5), Rect(264, 264, 65, 25));
+    EXPECT_EQ(Bounds(*Form1->Image1), Rect(8, 8, 121, 233));
+    EXPECT_EQ(window_driver::PictureSize(*Form1->Image1), std::make_pair(121, 233));
     EXPECT_EQ(Form1->DefaultButton(), Form1->Button5);
-    EXPECT_TRUE(Widget(Form1->Button5)->font().bold());
+    EXPECT_TRUE(window_driver::IsBold(*Form1->Button5));
+    EXPECT_FALSE(window_driver::IsBold(*Form1->Button1));
 }
 
 TEST_F(MainPageTest, TheFirstShowFocusesHelp) {
     Form1->Show();
-    EXPECT_EQ(Widget(Form1)->focusWidget(), Widget(Form1->Button1));
+    EXPECT_TRUE(window_driver::HasFocus(*Form1->Button1));
 }
 
 TEST_F(MainPageTest, EnterOnAFocusedCheckBoxPressesNextAndOnAFocusedButtonThatButton) {
     ui::MessageBoxRecorder boxes;
     TCheckBox* option = Form1->CheckBox1;
     Form1->Show();
-    QSignalSpy next(Widget(Form1->Button5), &QPushButton::clicked);
+    int next = 0;
+    Form1->Button5->SetOnClick([&next] { ++next; });
     window_driver::Press(*option, window_driver::Key::Enter);
-    EXPECT_EQ(next.count(), 1);
+    EXPECT_EQ(next, 1);
     EXPECT_FALSE(option->Checked());
 
     window_driver::Press(*Form1->Button6, window_driver::Key::Enter);
-    EXPECT_EQ(next.count(), 1);
+    EXPECT_EQ(next, 1);
     EXPECT_TRUE(Form2->Visible());
 }
 
 TEST_F(MainPageTest, BackStaysDisabledAndDoesNothing) {
     Form1->Show();
-    QSignalSpy back(Widget(Form1->Button4), &QPushButton::clicked);
+    int back = 0;
+    Form1->Button4->SetOnClick([&back] { ++back; });
     window_driver::Click(*Form1->Button4);
     window_driver::PressMnemonic(*Form1, 'B');
-    EXPECT_EQ(back.count(), 0);
+    EXPECT_EQ(back, 0);
     EXPECT_FALSE(Form1->Button4->Enabled());
 }
 
@@ -74,13 +73,14 @@ TEST_F(MainPageTest, SettingsShowsTheDialogBesideTheUsablePageAndAgainOnlyRaises
     Form1->Show();
     Form1->Button6->Click();
     EXPECT_TRUE(Form2->Visible());
-    const QPoint placed = Widget(Form2)->pos();
-    Widget(Form2)->move(placed + QPoint(5, 5));
+    const Rect placed = Bounds(*Form2);
+    window_driver::MoveBy(*Form2, 5, 5);
     Form1->Button6->Click();
     EXPECT_TRUE(Form2->Visible());
-    EXPECT_EQ(Widget(Form2)->pos(), placed + QPoint(5, 5));
-    EXPECT_TRUE(Widget(Form1)->isEnabled());
-    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_EQ(Bounds(*Form2).left, placed.left + 5);
+    EXPECT_EQ(Bounds(*Form2).top, placed.top + 5);
+    EXPECT_TRUE(Form1->Enabled());
+    EXPECT_FALSE(window_driver::ModalWindowOpen());
 }
 
 TEST_F(MainPageTest, CloseReleasesTheHelpViewerAndThenEndsTheLoopWithExitCodeZero) {
@@ -109,7 +109,7 @@ TEST_F(MainPageTest, CloseWithoutAnAppPathsEntryStillQuitsTheViewerAndEnds) {
 
 TEST_F(MainPageTest, ClosingFromTheTitleBarEndsTheProgramWithoutCallingTheHelpViewer) {
     ui::WinHelpRecorder help;
-    EXPECT_EQ(RunLoopWith({[] { Widget(Form1)->close(); }}), 0);
+    EXPECT_EQ(RunLoopWith({[] { window_driver::CloseFromTitleBar(*Form1); }}), 0);
     EXPECT_EQ(help.Count(), 0u);
 }
 

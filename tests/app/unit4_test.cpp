@@ -3,21 +3,21 @@
 #include "app_fixture.h"
 #include "settings/registry.h"
 #include "settings/registry_layout.h"
+#include "support/environment.h"
+#include "support/registry_values.h"
 #include "support/window_driver.h"
 #include "ui/application.h"
 #include "ui/message_box.h"
 #include "ui/post_quit_message.h"
-#include "ui/qt/widget.h"
 #include "ui/shell_execute.h"
 #include "ui/win_help.h"
 
-#include <QSignalSpy>
 #include <sys/stat.h>
 
 namespace {
 
-using ui::qt::Widget;
-
+using app_test::Bounds;
+using app_test::Rect;
 using app_test::RunLoopWith;
 using app_test::SetText;
 
@@ -38,16 +38,6 @@ bool HasRunEntry() {
     const LONG rc = RegQueryValueExA(key, layout::kRunEntry, nullptr, nullptr, nullptr, nullptr);
     RegCloseKey(key);
     return rc == ERROR_SUCCESS;
-}
-
-// Both hive files as they are on disk: equal snapshots mean nothing was written in between.
-std::string Hives(const testing_support::RegistrySandbox& sandbox) {
-    std::string both;
-    for (const char* root : {"HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE"}) {
-        const std::string path = sandbox.HivePath(root);
-        both += (testing_support::Exists(path) ? testing_support::ReadFile(path) : "") + "|";
-    }
-    return both;
 }
 
 // The page as a cleaning run shows it, with the registry prepared first.
@@ -89,31 +79,31 @@ protected:
 };
 
 TEST_F(FinishPageTest, IsFirstShownExactlyOverTheMainPage) {
-    EXPECT_EQ(Widget(Form4)->pos(), Widget(Form1)->pos());
+    EXPECT_EQ(Bounds(*Form4), Bounds(*Form1));
     EXPECT_EQ(Form4->Label1->Caption(),
               "Your system has now been cleared of all selected Internet debris, eliminating "
               "Internet privacy concerns and freeing additional hard drive space.");
-    EXPECT_TRUE(Widget(Form4->Label1)->wordWrap());
+    EXPECT_EQ(Bounds(*Form4->Label1), Rect(136, 8, 313, 41));
     EXPECT_EQ(Form4->CheckBox1->Caption(), "Load Brisvane when Windows starts");
-    EXPECT_EQ(Widget(Form4->CheckBox1)->geometry(), QRect(144, 72, 297, 17));
-    EXPECT_EQ(Widget(Form4)->focusWidget(), Widget(Form4->CheckBox1));
+    EXPECT_EQ(Bounds(*Form4->CheckBox1), Rect(144, 72, 297, 17));
+    EXPECT_TRUE(window_driver::HasFocus(*Form4->CheckBox1));
     EXPECT_EQ(Form4->Button6->Caption(), "Check for &Upgrades");
-    EXPECT_EQ(Widget(Form4->Button6)->geometry(), QRect(328, 216, 121, 25));
-    EXPECT_EQ(Widget(Form4->Image1)->pixmap().size(), QSize(121, 233));
+    EXPECT_EQ(Bounds(*Form4->Button6), Rect(328, 216, 121, 25));
+    EXPECT_EQ(window_driver::PictureSize(*Form4->Image1), std::make_pair(121, 233));
 }
 
 TEST_F(FinishPageTest, FinishedIsTheDisabledDefaultButtonSoEnterOnANonButtonDoesNothing) {
     auto* option = new TCheckBox(Form4, "Option", 144, 72, 297, 17);
-    Widget(option)->show();
-    QSignalSpy finished(Widget(Form4->Button5), &QPushButton::clicked);
+    int finished = 0;
+    Form4->Button5->SetOnClick([&finished] { ++finished; });
     ui::PostQuitMessageRecorder quits;
     window_driver::Press(*option, window_driver::Key::Enter);
     window_driver::PressMnemonic(*Form4, 'F');
 
     EXPECT_EQ(Form4->DefaultButton(), Form4->Button5);
-    EXPECT_TRUE(Widget(Form4->Button5)->font().bold());
+    EXPECT_TRUE(window_driver::IsBold(*Form4->Button5));
     EXPECT_FALSE(Form4->Button5->Enabled());
-    EXPECT_EQ(finished.count(), 0);
+    EXPECT_EQ(finished, 0);
     EXPECT_EQ(quits.Count(), 0u);
     EXPECT_TRUE(Form4->Visible());
 }
@@ -129,7 +119,7 @@ TEST_F(FinishPageTest, BackHidesThePageAndBringsTheMainPageForward) {
 TEST_F(FinishPageTest, ClosingFromTheTitleBarOnlyHidesIt) {
     ui::PostQuitMessageRecorder quits;
     ui::WinHelpRecorder help;
-    Widget(Form4)->close();
+    window_driver::CloseFromTitleBar(*Form4);
     EXPECT_FALSE(Form4->Visible());
     EXPECT_TRUE(Form1->Visible());
     EXPECT_EQ(quits.Count(), 0u);
@@ -148,10 +138,10 @@ TEST_F(FinishPageTest, CloseEndsTheProgramAfterReleasingTheHelpViewer) {
 
 TEST_F(StartWithWindowsTest, ShowingThePageWritesOnlyWhenTheFlagDiffersFromTheBox) {
     SetProgramPath("C:\\Tools\\brisvan.exe");
-    const std::string before = Hives(m_sandbox);
+    const std::string before = testing_support::HiveSnapshot(m_sandbox);
     ShowPage();
     EXPECT_FALSE(Form4->CheckBox1->Checked());
-    EXPECT_EQ(Hives(m_sandbox), before) << "no flag: nothing is written";
+    EXPECT_EQ(testing_support::HiveSnapshot(m_sandbox), before) << "no flag: nothing is written";
 
     // Another instance ticked the option with an older path: the Run entry is rebuilt from the
     // App Paths entry as it is now, and showing again with the flag unchanged writes nothing.
@@ -162,10 +152,10 @@ TEST_F(StartWithWindowsTest, ShowingThePageWritesOnlyWhenTheFlagDiffersFromTheBo
     EXPECT_TRUE(Form4->CheckBox1->Checked());
     EXPECT_EQ(RunEntry(), "C:\\Tools\\brisvan.exe");
     Form4->Button4Click();
-    const std::string shown = Hives(m_sandbox);
+    const std::string shown = testing_support::HiveSnapshot(m_sandbox);
     Form4->Show();
     EXPECT_TRUE(Form4->CheckBox1->Checked());
-    EXPECT_EQ(Hives(m_sandbox), shown);
+    EXPECT_EQ(testing_support::HiveSnapshot(m_sandbox), shown);
 }
 
 TEST_F(StartWithWindowsTest, TickingStoresThePathExactlyAndUntickingRemovesOnlyTheEntry) {
@@ -188,11 +178,11 @@ TEST_F(StartWithWindowsTest, TickingStoresThePathExactlyAndUntickingRemovesOnlyT
         run.OpenSubkey(layout::kRunKey, false);
         ASSERT_TRUE(run.RemoveValue(layout::kRunEntry));
     }
-    const std::string machine = testing_support::ReadFile(m_sandbox.HivePath("HKEY_LOCAL_MACHINE"));
+    const std::string machine = testing_support::HiveSnapshot(m_sandbox, "HKEY_LOCAL_MACHINE");
     ui::MessageBoxRecorder boxes;
     Click();
     EXPECT_EQ(Flag(), "false");
-    EXPECT_EQ(testing_support::ReadFile(m_sandbox.HivePath("HKEY_LOCAL_MACHINE")), machine);
+    EXPECT_EQ(testing_support::HiveSnapshot(m_sandbox, "HKEY_LOCAL_MACHINE"), machine);
     EXPECT_EQ(boxes.Count(), 0u);
 }
 
@@ -252,6 +242,8 @@ TEST_F(StartWithWindowsTest, AMissingRunKeyIsReportedAfterTheFlagWasStored) {
 TEST_F(StartWithWindowsTest, AReadOnlyMachineHiveKeepsTheOptionOffAndTheHiveUntouched) {
     // Every key of a read-only hive refuses full access, the App Paths entry included, so the
     // program cannot learn its own path.
+    if (testing_support::OnWindows())
+        GTEST_SKIP() << "the system's registry has rights of its own, not a file's mode";
     SetProgramPath("C:\\Tools\\brisvan.exe");
     ShowPage();
     const std::string hive = m_sandbox.HivePath("HKEY_LOCAL_MACHINE");

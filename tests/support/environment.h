@@ -13,7 +13,7 @@ bool OnWindows();
 
 // Points the registry at `folder`; returns whether there was a previous setting, in `oldValue`.
 // On Linux the hives live under XDG_CONFIG_HOME; Windows has one system registry, so there
-// this does nothing.
+// HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE are pointed into a fresh scratch key instead.
 bool PointConfigHome(const std::string& folder, std::string& oldValue);
 
 // Puts back what PointConfigHome found.

@@ -1,4 +1,5 @@
 #include "support/environment.h"
+#include "support/registry_values.h"
 
 #include <cstdlib>
 
@@ -37,6 +38,15 @@ ScopedHome::ScopedHome(const std::string& folder) : m_old(Replace("HOME", folder
 
 ScopedHome::~ScopedHome() {
     Replace("HOME", m_old ? m_old->c_str() : nullptr);
+}
+
+std::string HiveSnapshot(const RegistrySandbox& sandbox, const std::string& rootName) {
+    const std::string path = sandbox.HivePath(rootName);
+    return rootName + ":" + (Exists(path) ? ReadFile(path) : "<none>");
+}
+
+std::string HiveSnapshot(const RegistrySandbox& sandbox) {
+    return HiveSnapshot(sandbox, "HKEY_CURRENT_USER") + HiveSnapshot(sandbox, "HKEY_LOCAL_MACHINE");
 }
 
 } // namespace testing_support

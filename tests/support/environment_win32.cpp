@@ -1,6 +1,9 @@
 #include "support/environment.h"
+#include "support/registry_values.h"
 
 #include <cstdlib>
+#include <stdexcept>
+#include <windows.h>
 
 namespace testing_support {
 
@@ -20,16 +23,89 @@ bool OnWindows() {
     return true;
 }
 
+namespace {
+
+// The tests' own registry: HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE point into this scratch key
+// of the real HKEY_CURRENT_USER, so no test touches the program's real keys.
+constexpr const char* kScratchKey = "Software\\Brisvane tests";
+
+HKEY OpenScratch(const char* root) {
+    const std::string path = std::string(kScratchKey) + "\\" + root;
+    HKEY key = nullptr;
+    RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                    KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    return key;
+}
+
+} // namespace
+
 bool PointConfigHome(const std::string&, std::string&) {
+    RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+    RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
+    RegDeleteTreeA(HKEY_CURRENT_USER, kScratchKey);
+    HKEY user = OpenScratch("HKEY_CURRENT_USER");
+    HKEY machine = OpenScratch("HKEY_LOCAL_MACHINE");
+    if (!user || !machine)
+        throw std::runtime_error("cannot make the tests' registry");
+    // The machine key first: once the user's is overridden, HKEY_CURRENT_USER is the scratch.
+    RegOverridePredefKey(HKEY_LOCAL_MACHINE, machine);
+    RegOverridePredefKey(HKEY_CURRENT_USER, user);
+    RegCloseKey(machine);
+    RegCloseKey(user);
     return false;
 }
 
-void RestoreConfigHome(bool, const std::string&) {}
+void RestoreConfigHome(bool, const std::string&) {
+    RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+    RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
+    RegDeleteTreeA(HKEY_CURRENT_USER, kScratchKey);
+}
 
 ScopedHome::ScopedHome(const std::string& folder) : m_old(Replace("USERPROFILE", folder.c_str())) {}
 
 ScopedHome::~ScopedHome() {
     Replace("USERPROFILE", m_old ? m_old->c_str() : nullptr);
+}
+
+namespace {
+
+void Dump(HKEY parent, const std::string& path, std::string& out) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(parent, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return;
+    out += "[" + path + "]\n";
+    char name[16384];
+    std::string data(1 << 20, '\0');
+    for (DWORD index = 0;; ++index) {
+        DWORD nameLength = sizeof(name);
+        DWORD type = 0;
+        DWORD size = static_cast<DWORD>(data.size());
+        if (RegEnumValueA(key, index, name, &nameLength, nullptr, &type,
+                          reinterpret_cast<BYTE*>(data.data()), &size) != ERROR_SUCCESS)
+            break;
+        out += std::string(name, nameLength) + "=" + std::to_string(type) + ":" +
+               data.substr(0, size) + "\n";
+    }
+    for (DWORD index = 0;; ++index) {
+        DWORD nameLength = sizeof(name);
+        if (RegEnumKeyExA(key, index, name, &nameLength, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            break;
+        Dump(parent, path.empty() ? name : path + "\\" + name, out);
+    }
+    RegCloseKey(key);
+}
+
+} // namespace
+
+std::string HiveSnapshot(const RegistrySandbox&, const std::string& rootName) {
+    std::string snapshot = rootName + ":";
+    Dump(rootName == "HKEY_LOCAL_MACHINE" ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, "", snapshot);
+    return snapshot;
+}
+
+std::string HiveSnapshot(const RegistrySandbox& sandbox) {
+    return HiveSnapshot(sandbox, "HKEY_CURRENT_USER") + HiveSnapshot(sandbox, "HKEY_LOCAL_MACHINE");
 }
 
 } // namespace testing_support

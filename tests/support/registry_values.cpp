@@ -75,14 +75,4 @@ std::optional<std::string> ValueText(HKEY root, const std::string& key, const st
     return std::string(reinterpret_cast<const char*>(data.data()));
 }
 
-std::string HiveSnapshot(const RegistrySandbox& sandbox) {
-    std::string snapshot;
-    for (const char* root : {"HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE"}) {
-        const std::string path = sandbox.HivePath(root);
-        snapshot += std::string(root) + ":";
-        snapshot += Exists(path) ? ReadFile(path) : "<none>";
-    }
-    return snapshot;
-}
-
 } // namespace testing_support

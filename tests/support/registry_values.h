@@ -17,7 +17,10 @@ bool KeyExists(HKEY root, const std::string& key);
 std::optional<DWORD> ValueType(HKEY root, const std::string& key, const std::string& name);
 std::optional<std::string> ValueText(HKEY root, const std::string& key, const std::string& name);
 
-// Both hive files as they are now, to tell whether anything was written.
+// The whole registry of the test as it is now, to tell whether anything was written: on Linux
+// both hive files byte for byte; on Windows every key and value under the scratch key.
 std::string HiveSnapshot(const RegistrySandbox& sandbox);
+// The same for one root only: "HKEY_CURRENT_USER" or "HKEY_LOCAL_MACHINE".
+std::string HiveSnapshot(const RegistrySandbox& sandbox, const std::string& rootName);
 
 } // namespace testing_support

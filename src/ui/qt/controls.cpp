@@ -67,8 +67,10 @@ private:
     ui::ByteText m_text;
 };
 
+// A control shows with its window, also one added to a window already on the screen.
 template <class Widget> Widget* Made(Widget* widget, int left, int top, int width, int height) {
     widget->setGeometry(left, top, width, height);
+    widget->show();
     return widget;
 }
 

@@ -1,10 +1,13 @@
 #include "support/window_driver.h"
 
 #include "ui/qt/widget.h"
+#include "ui/window_frame.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QEvent>
 #include <QTest>
+#include <QTimer>
 #include <cctype>
 #include <gtest/gtest.h>
 
@@ -22,6 +25,8 @@ Qt::Key QtKey(Key key) {
         return Qt::Key_Escape;
     case Key::Space:
         return Qt::Key_Space;
+    case Key::Tab:
+        return Qt::Key_Tab;
     }
     return Qt::Key_unknown;
 }
@@ -63,6 +68,15 @@ void PressMnemonic(const TForm& form, char letter) {
     QTest::qWait(200);
 }
 
+void CloseFromTitleBar(const TForm& form) {
+    Widget(&form)->close();
+}
+
+void MoveBy(const TForm& form, int right, int down) {
+    QWidget* window = Widget(&form);
+    window->move(window->pos() + QPoint(right, down));
+}
+
 std::string Caption(const TControl& control) {
     const QWidget* widget = Widget(&control);
     if (widget->isWindow())
@@ -78,10 +92,82 @@ std::string Caption(const TControl& control) {
     return {};
 }
 
+bool HasFocus(const TControl& control) {
+    const QWidget* widget = Widget(&control);
+    return widget->window()->focusWidget() == widget;
+}
+
+bool IsBold(const TControl& control) {
+    return Widget(&control)->font().bold();
+}
+
+std::pair<int, int> PictureSize(const TImage& image) {
+    const QSize size = Widget(&image)->pixmap().size();
+    return {std::max(size.width(), 0), std::max(size.height(), 0)};
+}
+
+bool ShowsHourGlass(const TControl& control) {
+    return Widget(&control)->cursor().shape() == Qt::WaitCursor;
+}
+
+std::pair<int, int> OuterSize(const TForm& form) {
+    // Offscreen there is no desktop frame: the nominal one around the client area.
+    const QSize client = Widget(&form)->size();
+    return {client.width() + 2 * ui::kFrameBorder,
+            client.height() + ui::kTitleBarHeight + 2 * ui::kFrameBorder};
+}
+
+unsigned TitleBarBoxes(const TForm& form) {
+    const Qt::WindowFlags flags = Widget(&form)->windowFlags();
+    unsigned boxes = 0;
+    if (flags & Qt::WindowSystemMenuHint)
+        boxes |= biSystemMenu;
+    if (flags & Qt::WindowMinimizeButtonHint)
+        boxes |= biMinimize;
+    if (flags & Qt::WindowMaximizeButtonHint)
+        boxes |= biMaximize;
+    return boxes;
+}
+
+int FontPixelHeight(const TControl& control) {
+    return Widget(&control)->font().pixelSize();
+}
+
+bool HasIcon(const TForm& form) {
+    return !Widget(&form)->windowIcon().isNull();
+}
+
+bool ModalWindowOpen() {
+    return QApplication::activeModalWidget() != nullptr;
+}
+
 void RunUntilIdle() {
     QApplication::sendPostedEvents();
     QApplication::processEvents();
     QApplication::sendPostedEvents();
+}
+
+void After(int delayMs, std::function<void()> step) {
+    QTimer::singleShot(delayMs, std::move(step));
+}
+
+struct ShowCounter::Watch : QObject {
+    int count = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Show)
+            ++count;
+        return false;
+    }
+};
+
+ShowCounter::ShowCounter(const TForm& form) : m_watch(std::make_unique<Watch>()) {
+    Widget(&form)->installEventFilter(m_watch.get());
+}
+
+ShowCounter::~ShowCounter() = default;
+
+int ShowCounter::Count() const {
+    return m_watch->count;
 }
 
 } // namespace window_driver
