@@ -1,0 +1,103 @@
+#!/usr/bin/env bash
+# Installs Brisvane with its installer under Wine, silently, checks what the installation wrote,
+# starts the installed program and ticks "Load Brisvane when Windows starts" on its finish page,
+# then uninstalls silently and checks that nothing is left but the user's own settings. Runs in
+# the Wine prefix of WINEPREFIX on the display of DISPLAY (scripts/windows-tests.sh sets up
+# both); prints each check.
+#   bash scripts/installer-round-trip.sh build-win64/tools/installer/brisvane-setup.exe
+set -euo pipefail
+setup="$1"
+failures=0
+check() { # description, command...
+    local what="$1"
+    shift
+    if "$@" > /dev/null 2>&1; then
+        echo "   ok: $what"
+    else
+        echo "FAILED: $what" >&2
+        failures=$((failures + 1))
+    fi
+}
+absent() { ! "$@"; }
+query() { wine reg query "$@" 2>/dev/null | tr -d '\r'; }
+
+app_paths='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\App Paths\brisvan.exe'
+run_key='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run'
+uninstall_key='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Brisvane'
+settings_key='HKCU\Software\Tessmark\Brisvane'
+drive_c="$WINEPREFIX/drive_c"
+folder="$drive_c/Program Files/Brisvane"
+menu="$drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Brisvane"
+
+echo "-- install: $setup /S"
+wine "$setup" /S
+wineserver -w
+check "brisvan.exe and brisvan.hlp are in C:\\Program Files\\Brisvane" \
+    test -f "$folder/brisvan.exe" -a -f "$folder/brisvan.hlp" -a -f "$folder/uninstall.exe"
+check "App Paths default value is the program's full path" \
+    grep -q 'REG_SZ *C:\\Program Files\\Brisvane\\brisvan.exe$' <<< "$(query "$app_paths" /ve)"
+check "App Paths \"Path\" is the folder without a trailing backslash" \
+    grep -q 'Path *REG_SZ *C:\\Program Files\\Brisvane$' <<< "$(query "$app_paths" /v Path)"
+check "a Start-menu shortcut" test -f "$menu/Brisvane.lnk"
+check "an Add/Remove Programs entry with its uninstaller" \
+    grep -q 'uninstall.exe' <<< "$(query "$uninstall_key" /v UninstallString)"
+
+echo "-- start the installed program and tick \"Load Brisvane when Windows starts\""
+# Paths set, so that Next runs a cleaning run (over nothing) and shows the finish page.
+for value in "IE Cookie" "IE Favorites" "IE History" "IE Cache" "Netscape One" "Netscape Two"; do
+    wine reg add 'HKCU\Software\Tessmark\Brisvane\Paths' /v "$value" /d "" /f > /dev/null
+done
+wine "C:\\Program Files\\Brisvane\\brisvan.exe" &
+program=$!
+find_window() { # title; waits up to 30 s
+    local id=""
+    for _ in $(seq 60); do
+        id="$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1)" && [ -n "$id" ] && break
+        sleep 0.5
+    done
+    echo "$id"
+}
+main="$(find_window "Brisvane v1.01")"
+check "the main page is shown" test -n "$main"
+xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus --sync "$main"
+xdotool key --window "$main" Return
+finish=""
+for _ in $(seq 60); do
+    for id in $(xdotool search --onlyvisible --name '^Brisvane$' 2>/dev/null); do
+        finish="$id"
+    done
+    [ -n "$finish" ] && break
+    sleep 0.5
+done
+check "Next ran a cleaning run and showed the finish page" test -n "$finish"
+# The finish page gives its check box the focus; space ticks it.
+xdotool windowfocus --sync "$finish" 2>/dev/null || true
+xdotool key --window "$finish" space
+sleep 2
+check "the Run entry \"Brisvane\" names the installed program" \
+    grep -q 'Brisvane *REG_SZ *C:\\Program Files\\Brisvane\\brisvan.exe$' <<< "$(query "$run_key" /v Brisvane)"
+xdotool key --window "$finish" alt+c
+for _ in $(seq 30); do kill -0 "$program" 2>/dev/null || break; sleep 0.5; done
+check "Close ended the program" absent kill -0 "$program"
+kill "$program" 2>/dev/null || true
+wineserver -w
+
+echo "-- parked folders left in the install folder: 0 and 57, with files"
+mkdir -p "$folder/0/sub" "$folder/57"
+echo x > "$folder/0/sub/index.dat"
+echo x > "$folder/57/page.htm"
+echo "-- uninstall: uninstall.exe /S"
+wine "C:\\Program Files\\Brisvane\\uninstall.exe" /S
+wineserver -w
+check "the install folder is gone, parked folders included" absent test -e "$folder"
+check "the Start-menu shortcut is gone" absent test -e "$menu"
+check "the App Paths entry is gone" absent wine reg query "$app_paths"
+check "the Run entry is gone" absent wine reg query "$run_key" /v Brisvane
+check "the Add/Remove Programs entry is gone" absent wine reg query "$uninstall_key"
+check "the user's settings are still there" wine reg query "$settings_key\\Settings"
+
+if [ "$failures" -ne 0 ]; then
+    echo "installer round trip: $failures check(s) failed" >&2
+    exit 1
+fi
+echo "-- installer round trip: every check passed"
