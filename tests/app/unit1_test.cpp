@@ -10,6 +10,8 @@
 #include "ui/post_quit_message.h"
 #include "ui/win_help.h"
 
+#include <vector>
+
 namespace {
 
 using app_test::Bounds;
@@ -56,6 +58,34 @@ TEST_F(MainPageTest, EnterOnAFocusedCheckBoxPressesNextAndOnAFocusedButtonThatBu
 
     window_driver::Press(*Form1->Button6, window_driver::Key::Enter);
     EXPECT_EQ(next, 1);
+    EXPECT_TRUE(Form2->Visible());
+}
+
+TEST_F(MainPageTest, MnemonicsPressTheirButtonsTabFollowsTheTabOrderAndEscDoesNothing) {
+    ui::MessageBoxRecorder boxes;
+    ui::PostQuitMessageRecorder quits;
+    Form1->Show();
+    window_driver::PressMnemonic(*Form1, 'a');
+    ASSERT_EQ(boxes.Count(), 1u) << "About";
+    EXPECT_EQ(boxes.Last().caption, "Brisvane");
+
+    // Back is disabled, so Tab passes it by; after the last control it starts over.
+    const std::vector<TControl*> order = {
+        Form1->Button3,   Form1->Button5,   Form1->Button2,   Form1->CheckBox1, Form1->CheckBox2,
+        Form1->CheckBox3, Form1->CheckBox4, Form1->CheckBox5, Form1->Button6,   Form1->Button1};
+    TControl* focused = Form1->Button1;
+    for (TControl* next : order) {
+        window_driver::Press(*focused, window_driver::Key::Tab);
+        EXPECT_TRUE(window_driver::HasFocus(*next)) << "after " << window_driver::Caption(*focused);
+        focused = next;
+    }
+
+    window_driver::Press(*Form1->CheckBox3, window_driver::Key::Escape);
+    EXPECT_TRUE(Form1->Visible());
+    EXPECT_EQ(quits.Count(), 0u);
+    EXPECT_EQ(boxes.Count(), 1u);
+
+    window_driver::PressMnemonic(*Form1, 'S');
     EXPECT_TRUE(Form2->Visible());
 }
 
