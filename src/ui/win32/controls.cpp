@@ -6,13 +6,6 @@
 
 #include <commctrl.h>
 
-namespace ui::win32 {
-
-int NextControlId(HWND dialog);
-void ForgetForm(HWND dialog);
-
-} // namespace ui::win32
-
 namespace {
 
 using ui::win32::Handle;

@@ -133,7 +133,6 @@ void FocusFirstControl(HWND dialog, const std::vector<TControl*>& tabOrder) {
 
 namespace ui::win32 {
 
-// The next free control id of the form's dialog; ids below 100 are the dialog manager's.
 int NextControlId(HWND dialog) {
     const auto id = reinterpret_cast<std::uintptr_t>(GetPropA(dialog, kNextIdProperty));
     SetPropA(dialog, kNextIdProperty, reinterpret_cast<HANDLE>(id + 1));

@@ -14,8 +14,9 @@ struct Native {
     // Where the parent's client area starts within the dialog's.
     int originLeft = 0;
     int originTop = 0;
-    // A font of the control's own, deleted with it.
+    // A font and a picture of the control's own, deleted with it.
     HFONT font = nullptr;
+    HBITMAP bitmap = nullptr;
     bool hasTextColor = false;
     COLORREF textColor = 0;
     TCursor cursor = TCursor::Arrow;
@@ -31,6 +32,11 @@ HWND DialogOf(const TControl* control);
 HINSTANCE Instance();
 // The dialog font, "MS Sans Serif" at 8 points; bold for the default button.
 HFONT WindowFont(bool bold);
+
+// The next free control id in a form's dialog; ids below 100 are the dialog manager's.
+int NextControlId(HWND dialog);
+// Drops what a form's dialog keeps of the form, before the dialog is destroyed.
+void ForgetForm(HWND dialog);
 
 // Hands a message of the program's loop to the dialog manager of the form it is for, or else
 // translates and dispatches it.
