@@ -81,6 +81,8 @@ void NativeDeleter::operator()(Native* native) const {
     }
     if (native->font)
         DeleteObject(native->font);
+    if (native->bitmap)
+        DeleteObject(native->bitmap);
     delete native;
 }
 
@@ -289,9 +291,10 @@ void TImage::SetPicture(const TPicture& picture) {
     if (HBITMAP bitmap = ui::win32::LoadBitmapPicture(picture)) {
         SetWindowLongPtrA(window, GWL_STYLE,
                           (GetWindowLongPtrA(window, GWL_STYLE) & ~SS_TYPEMASK) | SS_BITMAP);
-        if (auto old = reinterpret_cast<HBITMAP>(
-                SendMessageA(window, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap))))
-            DeleteObject(old);
+        SendMessageA(window, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap));
+        if (NativeObject().bitmap)
+            DeleteObject(NativeObject().bitmap);
+        NativeObject().bitmap = bitmap;
     } else if (HICON icon = ui::win32::LoadIconPicture(picture, 32)) {
         SetWindowLongPtrA(window, GWL_STYLE,
                           (GetWindowLongPtrA(window, GWL_STYLE) & ~SS_TYPEMASK) | SS_ICON);
