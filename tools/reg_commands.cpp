@@ -439,27 +439,38 @@ int Import(const Arguments& args, Streams& io) {
         throw UsageError("import takes exactly one .reg file");
     const std::string& file = options.positional.front();
     std::string content = ReadWholeFile(file);
-    std::vector<hive::RegEdit> edits;
-    if (auto error = hive::ParseRegDocument(content, edits))
+    // The whole file is checked before any hive changes, then read again once per hive it
+    // names: two passes keep no list of its edits, however large it is.
+    std::optional<hive::ParseError> unknownRoot; // a fault of syntax anywhere is named first
+    bool roots[2] = {false, false};
+    auto error = hive::ParseRegDocument(
+        content, [&](const hive::RegEdit& edit) -> std::optional<hive::ParseError> {
+            if (auto root = hive::RootFromName(edit.rootName))
+                roots[static_cast<int>(*root)] = true;
+            else if (!unknownRoot)
+                unknownRoot = hive::ParseError{edit.line, edit.rootName};
+            return std::nullopt;
+        });
+    if (error)
         throw CommandError(file + " line " + std::to_string(error->line) + ": " + error->reason +
                            ". Nothing was imported.");
-    bool roots[2] = {false, false};
-    for (hive::RegEdit& edit : edits) {
-        auto root = hive::RootFromName(edit.rootName);
-        if (!root)
-            throw CommandError(file + " line " + std::to_string(edit.line) + ": " + edit.rootName +
-                               " is not HKEY_CURRENT_USER or HKEY_LOCAL_MACHINE" +
-                               ". Nothing was imported.");
-        edit.rootName = hive::RootName(*root);
-        roots[static_cast<int>(*root)] = true;
-    }
+    if (unknownRoot)
+        throw CommandError(file + " line " + std::to_string(unknownRoot->line) + ": " +
+                           unknownRoot->reason + " is not HKEY_CURRENT_USER or HKEY_LOCAL_MACHINE" +
+                           ". Nothing was imported.");
     for (hive::Root root : {hive::Root::CurrentUser, hive::Root::LocalMachine}) {
         if (!roots[static_cast<int>(root)])
             continue;
         std::optional<hive::ParseError> refused;
         LONG rc = hive::ChangeHive(root, [&](hive::Key& hiveRoot, bool& changed) -> LONG {
-            refused = hive::ApplyEdits(edits, hive::RootName(root), hiveRoot);
-            changed = !refused;
+            hive::EditApplier applier(hive::RootName(root), hiveRoot);
+            refused = hive::ParseRegDocument(
+                content, [&](const hive::RegEdit& edit) -> std::optional<hive::ParseError> {
+                    if (hive::RootFromName(edit.rootName) != root)
+                        return std::nullopt;
+                    return applier.ApplyToRoot(edit);
+                });
+            changed = applier.Changed();
             return refused ? static_cast<LONG>(ERROR_INVALID_PARAMETER) : ERROR_SUCCESS;
         });
         if (refused)
@@ -477,9 +488,9 @@ int Export(const Arguments& args, Streams& io) {
         throw UsageError("export takes a key and a .reg file");
     KeyName name = ParseKey(options.positional[0]);
     const std::string& file = options.positional[1];
-    hive::Key hiveRoot;
-    Check(hive::LoadHive(name.root, hiveRoot), name);
-    const hive::Key* key = &hiveRoot;
+    std::shared_ptr<const hive::Key> hiveRoot;
+    Check(hive::ReadHive(name.root, hiveRoot), name);
+    const hive::Key* key = hiveRoot.get();
     std::string fullName(hive::RootName(name.root));
     for (const std::string& part : name.parts) {
         key = key->FindSubkey(part);
@@ -489,7 +500,7 @@ int Export(const Arguments& args, Streams& io) {
     }
     std::string text;
     if (name.parts.empty()) {
-        text = hive::SerializeHive(hiveRoot, fullName);
+        text = hive::SerializeHive(*hiveRoot, fullName);
     } else {
         text = std::string(hive::kRegedit4Header) + "\r\n\r\n";
         hive::SerializeKey(*key, fullName, text);

@@ -14,9 +14,8 @@ char Lower(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-// Windows orders subkeys by their upper-cased names.
-bool NameLess(std::string_view a, std::string_view b) {
-    return brisvane::platform::posix::CompareNamesIgnoringCase(a, b) < 0;
+std::u16string Folded(std::string_view name) {
+    return brisvane::platform::posix::UpcasedUnits(name);
 }
 
 } // namespace
@@ -25,13 +24,16 @@ bool NamesEqual(std::string_view a, std::string_view b) {
     return brisvane::platform::posix::NamesEqualIgnoringCase(a, b);
 }
 
-void Key::ReleaseSubkeys(std::vector<std::unique_ptr<Key>>& subkeys) {
-    std::vector<std::unique_ptr<Key>> pending = std::move(subkeys);
+void Key::ReleaseSubkeys(std::map<FoldedName, std::unique_ptr<Key>>& subkeys) {
+    std::vector<std::unique_ptr<Key>> pending;
+    for (auto& [folded, subkey] : subkeys)
+        pending.push_back(std::move(subkey));
     subkeys.clear();
     while (!pending.empty()) {
         std::unique_ptr<Key> key = std::move(pending.back());
         pending.pop_back();
-        std::move(key->m_subkeys.begin(), key->m_subkeys.end(), std::back_inserter(pending));
+        for (auto& [folded, subkey] : key->m_subkeys)
+            pending.push_back(std::move(subkey));
         key->m_subkeys.clear();
     }
 }
@@ -45,16 +47,18 @@ Key& Key::operator=(Key&& other) noexcept {
         ReleaseSubkeys(m_subkeys);
         m_name = std::move(other.m_name);
         m_subkeys = std::move(other.m_subkeys);
+        m_subkeyList = std::move(other.m_subkeyList);
+        m_subkeyListStale = other.m_subkeyListStale;
         m_values = std::move(other.m_values);
+        m_valueAt = std::move(other.m_valueAt);
+        m_removedValues = other.m_removedValues;
     }
     return *this;
 }
 
 Key* Key::FindSubkey(std::string_view name) {
-    for (auto& subkey : m_subkeys)
-        if (NamesEqual(subkey->m_name, name))
-            return subkey.get();
-    return nullptr;
+    auto at = m_subkeys.find(Folded(name));
+    return at == m_subkeys.end() ? nullptr : at->second.get();
 }
 
 const Key* Key::FindSubkey(std::string_view name) const {
@@ -62,26 +66,29 @@ const Key* Key::FindSubkey(std::string_view name) const {
 }
 
 Key& Key::AddSubkey(std::string_view name, bool* created) {
-    if (Key* existing = FindSubkey(name)) {
-        if (created)
-            *created = false;
-        return *existing;
+    auto [at, added] = m_subkeys.try_emplace(Folded(name));
+    if (added) {
+        at->second = std::make_unique<Key>(std::string(name));
+        m_subkeyListStale = true;
     }
-    auto at = std::find_if(m_subkeys.begin(), m_subkeys.end(),
-                           [&](const auto& subkey) { return NameLess(name, subkey->m_name); });
-    at = m_subkeys.insert(at, std::make_unique<Key>(std::string(name)));
     if (created)
-        *created = true;
-    return **at;
+        *created = added;
+    return *at->second;
 }
 
 bool Key::RemoveSubkey(std::string_view name) {
-    auto at = std::find_if(m_subkeys.begin(), m_subkeys.end(),
-                           [&](const auto& subkey) { return NamesEqual(subkey->m_name, name); });
+    auto at = m_subkeys.find(Folded(name));
     if (at == m_subkeys.end())
         return false;
+    std::unique_ptr<Key> removed = std::move(at->second);
     m_subkeys.erase(at);
+    m_subkeyListStale = true;
     return true;
+}
+
+const std::vector<Key*>& Key::Subkeys() const {
+    SettleOwnLists();
+    return m_subkeyList;
 }
 
 Key* Key::Find(const std::vector<std::string>& path) {
@@ -109,30 +116,73 @@ Key& Key::Create(const std::vector<std::string>& path, bool* created) {
 }
 
 const Value* Key::FindValue(std::string_view name) const {
-    for (const Value& value : m_values)
-        if (NamesEqual(value.name, name))
-            return &value;
-    return nullptr;
+    auto at = m_valueAt.find(Folded(name));
+    return at == m_valueAt.end() ? nullptr : &m_values[at->second];
 }
 
-void Key::SetValue(std::string_view name, DWORD type, std::vector<BYTE> data) {
-    for (Value& value : m_values) {
-        if (NamesEqual(value.name, name)) {
-            value.type = type;
-            value.data = std::move(data);
-            return;
-        }
+bool Key::SetValue(std::string_view name, DWORD type, std::vector<BYTE> data) {
+    auto [at, added] = m_valueAt.try_emplace(Folded(name), m_values.size());
+    if (added) {
+        m_values.push_back(Value{std::string(name), type, std::move(data)});
+        return true;
     }
-    m_values.push_back(Value{std::string(name), type, std::move(data)});
+    Value& value = m_values[at->second];
+    if (value.type == type && value.data == data)
+        return false;
+    value.type = type;
+    value.data = std::move(data);
+    return true;
 }
 
 bool Key::RemoveValue(std::string_view name) {
-    auto at = std::find_if(m_values.begin(), m_values.end(),
-                           [&](const Value& value) { return NamesEqual(value.name, name); });
-    if (at == m_values.end())
+    auto at = m_valueAt.find(Folded(name));
+    if (at == m_valueAt.end())
         return false;
-    m_values.erase(at);
+    std::vector<BYTE>().swap(m_values[at->second].data);
+    m_valueAt.erase(at);
+    ++m_removedValues;
     return true;
+}
+
+const std::vector<Value>& Key::Values() const {
+    SettleOwnLists();
+    return m_values;
+}
+
+void Key::SettleOwnLists() const {
+    if (m_subkeyListStale) {
+        m_subkeyList.clear();
+        m_subkeyList.reserve(m_subkeys.size());
+        for (const auto& [folded, subkey] : m_subkeys)
+            m_subkeyList.push_back(subkey.get());
+        m_subkeyListStale = false;
+    }
+    if (m_removedValues > 0) {
+        // A slot is live when its name still indexes it; a value set again after its removal
+        // lives in a later slot.
+        std::size_t kept = 0;
+        for (std::size_t slot = 0; slot < m_values.size(); ++slot) {
+            auto at = m_valueAt.find(Folded(m_values[slot].name));
+            if (at == m_valueAt.end() || at->second != slot)
+                continue;
+            if (kept != slot)
+                m_values[kept] = std::move(m_values[slot]);
+            at->second = kept++;
+        }
+        m_values.resize(kept);
+        m_removedValues = 0;
+    }
+}
+
+void Key::Settle() const {
+    std::vector<const Key*> pending{this};
+    while (!pending.empty()) {
+        const Key* key = pending.back();
+        pending.pop_back();
+        key->SettleOwnLists();
+        for (const auto& [folded, subkey] : key->m_subkeys)
+            pending.push_back(subkey.get());
+    }
 }
 
 namespace {
@@ -241,8 +291,8 @@ std::vector<std::string> SplitKeyPath(std::string_view path) {
 
 class DocumentParser {
 public:
-    DocumentParser(std::string_view text, bool unicode, std::vector<RegEdit>& edits)
-        : m_unicode(unicode), m_edits(edits) {
+    DocumentParser(std::string_view text, bool unicode, const EditSink& sink)
+        : m_unicode(unicode), m_sink(sink) {
         std::size_t start = 0;
         while (start <= text.size()) {
             std::size_t end = text.find('\n', start);
@@ -263,6 +313,8 @@ public:
             if (line.empty() || line.front() == ';')
                 continue;
             bool ok = line.front() == '[' ? Section(line) : ValueLine(line);
+            if (m_refused)
+                return m_refused;
             if (!ok)
                 return ParseError{m_errorLine ? m_errorLine : LineNumber(), m_reason};
         }
@@ -296,16 +348,21 @@ private:
         if (parts.size() - 1 > kMaxKeyDepth)
             return Fail("a key more than " + std::to_string(kMaxKeyDepth) +
                         " levels below its root");
-        RegEdit edit;
-        edit.kind = remove ? RegEdit::Kind::DeleteKey : RegEdit::Kind::CreateKey;
-        edit.rootName = parts.front();
-        edit.path.assign(parts.begin() + 1, parts.end());
-        edit.line = LineNumber();
-        m_section = edit;
+        // The section's root and path stay in m_edit for the values that follow.
+        m_edit.kind = remove ? RegEdit::Kind::DeleteKey : RegEdit::Kind::CreateKey;
+        m_edit.rootName = parts.front();
+        m_edit.path.assign(std::make_move_iterator(parts.begin() + 1),
+                           std::make_move_iterator(parts.end()));
+        m_edit.value = Value();
+        m_edit.line = LineNumber();
         m_inSection = true;
         m_sectionDeleted = remove;
-        m_edits.push_back(std::move(edit));
-        return true;
+        return Hand();
+    }
+
+    bool Hand() {
+        m_refused = m_sink(m_edit);
+        return !m_refused;
     }
 
     // A quoted text with \\ and \" escapes; s starts after the opening quote.
@@ -334,9 +391,10 @@ private:
     bool ValueLine(std::string_view line) {
         if (!m_inSection)
             return Fail("a value before the first key section");
-        RegEdit edit;
-        edit.rootName = m_section.rootName;
-        edit.path = m_section.path;
+        RegEdit& edit = m_edit;
+        edit.value.type = REG_NONE;
+        edit.value.name.clear();
+        edit.value.data.clear();
         edit.line = LineNumber();
         std::string_view rest = line;
         if (rest.front() == '@') {
@@ -354,9 +412,7 @@ private:
         rest = TrimLeft(rest.substr(1));
         if (!Data(rest, edit))
             return false;
-        if (!m_sectionDeleted)
-            m_edits.push_back(std::move(edit));
-        return true;
+        return m_sectionDeleted || Hand();
     }
 
     bool Data(std::string_view rest, RegEdit& edit) {
@@ -455,8 +511,9 @@ private:
     std::vector<std::string_view> m_lines;
     std::size_t m_index = 0;
     bool m_unicode;
-    std::vector<RegEdit>& m_edits;
-    RegEdit m_section;
+    const EditSink& m_sink;
+    RegEdit m_edit;
+    std::optional<ParseError> m_refused;
     bool m_inSection = false;
     bool m_sectionDeleted = false;
     std::string m_reason;
@@ -465,7 +522,7 @@ private:
 
 } // namespace
 
-std::optional<ParseError> ParseRegDocument(std::string_view bytes, std::vector<RegEdit>& edits) {
+std::optional<ParseError> ParseRegDocument(std::string_view bytes, const EditSink& sink) {
     std::string decoded;
     std::string_view text = bytes;
     if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
@@ -480,36 +537,73 @@ std::optional<ParseError> ParseRegDocument(std::string_view bytes, std::vector<R
     if (!unicode && header != kRegedit4Header)
         return ParseError{1, "the first line is neither REGEDIT4 nor Windows Registry Editor "
                              "Version 5.00"};
-    return DocumentParser(text, unicode, edits).Run();
+    return DocumentParser(text, unicode, sink).Run();
+}
+
+std::optional<ParseError> ParseRegDocument(std::string_view bytes, std::vector<RegEdit>& edits) {
+    return ParseRegDocument(bytes, [&edits](const RegEdit& edit) -> std::optional<ParseError> {
+        edits.push_back(edit);
+        return std::nullopt;
+    });
+}
+
+Key& EditApplier::SectionKey(const std::vector<std::string>& path, bool& created) {
+    created = false;
+    if (!m_sectionKey || path != m_sectionPath) {
+        m_sectionKey = &m_root.Create(path, &created);
+        m_sectionPath = path;
+    }
+    return *m_sectionKey;
+}
+
+std::optional<ParseError> EditApplier::Apply(const RegEdit& edit) {
+    if (!NamesEqual(edit.rootName, m_rootName))
+        return std::nullopt;
+    return ApplyToRoot(edit);
+}
+
+std::optional<ParseError> EditApplier::ApplyToRoot(const RegEdit& edit) {
+    bool created = false;
+    switch (edit.kind) {
+    case RegEdit::Kind::CreateKey:
+        SectionKey(edit.path, created);
+        m_changed = m_changed || created;
+        break;
+    case RegEdit::Kind::DeleteKey: {
+        if (edit.path.empty())
+            return ParseError{edit.line, "a root key cannot be deleted"};
+        // The kept key may lie below the one deleted.
+        m_sectionKey = nullptr;
+        std::vector<std::string> parent(edit.path.begin(), edit.path.end() - 1);
+        if (Key* key = m_root.Find(parent))
+            m_changed = key->RemoveSubkey(edit.path.back()) || m_changed;
+        break;
+    }
+    case RegEdit::Kind::SetValue: {
+        Key& key = SectionKey(edit.path, created);
+        const bool set = key.SetValue(edit.value.name, edit.value.type, edit.value.data);
+        m_changed = m_changed || created || set;
+        break;
+    }
+    case RegEdit::Kind::DeleteValue:
+        if (Key* key =
+                m_sectionKey && edit.path == m_sectionPath ? m_sectionKey : m_root.Find(edit.path))
+            m_changed = key->RemoveValue(edit.value.name) || m_changed;
+        break;
+    }
+    return std::nullopt;
 }
 
 std::optional<ParseError> ApplyEdits(const std::vector<RegEdit>& edits, std::string_view rootName,
-                                     Key& root) {
-    for (const RegEdit& edit : edits) {
-        if (!NamesEqual(edit.rootName, rootName))
-            continue;
-        switch (edit.kind) {
-        case RegEdit::Kind::CreateKey:
-            root.Create(edit.path);
+                                     Key& root, bool* changed) {
+    EditApplier applier(rootName, root);
+    std::optional<ParseError> error;
+    for (const RegEdit& edit : edits)
+        if ((error = applier.Apply(edit)))
             break;
-        case RegEdit::Kind::DeleteKey: {
-            if (edit.path.empty())
-                return ParseError{edit.line, "a root key cannot be deleted"};
-            std::vector<std::string> parent(edit.path.begin(), edit.path.end() - 1);
-            if (Key* key = root.Find(parent))
-                key->RemoveSubkey(edit.path.back());
-            break;
-        }
-        case RegEdit::Kind::SetValue:
-            root.Create(edit.path).SetValue(edit.value.name, edit.value.type, edit.value.data);
-            break;
-        case RegEdit::Kind::DeleteValue:
-            if (Key* key = root.Find(edit.path))
-                key->RemoveValue(edit.value.name);
-            break;
-        }
-    }
-    return std::nullopt;
+    if (changed)
+        *changed = applier.Changed();
+    return error;
 }
 
 namespace {
@@ -611,7 +705,7 @@ void SerializeKey(const Key& key, const std::string& fullName, std::string& out)
         out += "\r\n";
         const auto& subkeys = next.key->Subkeys();
         for (auto subkey = subkeys.rbegin(); subkey != subkeys.rend(); ++subkey)
-            pending.push_back({subkey->get(), name.size()});
+            pending.push_back({*subkey, name.size()});
     }
 }
 
