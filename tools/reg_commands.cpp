@@ -323,9 +323,21 @@ std::string ReadWholeFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in)
         throw CommandError("Cannot read " + path + ".");
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
+    // Read in one piece where the size is known; a pipe is read to its end.
+    std::string content;
+    in.seekg(0, std::ios::end);
+    const std::streamoff size = in.tellg();
+    in.seekg(0, std::ios::beg);
+    if (size > 0) {
+        content.resize(static_cast<std::size_t>(size));
+        in.read(content.data(), size);
+        content.resize(static_cast<std::size_t>(in.gcount()));
+    }
+    in.clear();
+    std::ostringstream rest;
+    rest << in.rdbuf();
+    content += rest.str();
+    return content;
 }
 
 } // namespace

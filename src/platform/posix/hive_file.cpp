@@ -385,7 +385,8 @@ private:
 };
 
 HiveCache& Cache() {
-    static HiveCache cache;
+    // Never destroyed: a program ending with a large hive parsed need not take the tree apart.
+    static HiveCache& cache = *new HiveCache;
     return cache;
 }
 
@@ -511,7 +512,10 @@ LONG ChangeHive(Root root, const std::function<LONG(Key& hiveRoot, bool& changed
     if (rc != ERROR_SUCCESS)
         return rc;
     // Writing lists every key, which settles the whole tree before it is shared again.
-    auto content = std::make_shared<const std::string>(SerializeHive(*hive.tree, RootName(root)));
+    // Most changes leave the size about as it was.
+    const std::size_t expected = hive.content ? hive.content->size() + hive.content->size() / 8 : 0;
+    auto content =
+        std::make_shared<const std::string>(SerializeHive(*hive.tree, RootName(root), expected));
     if (rc = WriteHive(path, *content, hive.identity, hive.readAt); rc != ERROR_SUCCESS)
         return rc;
     hive.content = std::move(content);

@@ -4,13 +4,12 @@
 
 #include "platform/posix/win32_types.h"
 
+#include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace hive {
@@ -28,18 +27,57 @@ struct Value {
     std::vector<BYTE> data;
 };
 
+// Finds the entries of a list by the hash of their case-folded name: open addressing over
+// positions in the list, with the low half of the hash kept beside each so that growing never
+// hashes a name again. The list compares the whole hash and the name.
+class FoldedIndex {
+public:
+    static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+    // The position, among those added under hash, for which matches(position) holds.
+    template <typename Matches> std::size_t Find(std::uint64_t hash, Matches matches) const {
+        if (m_slots.empty())
+            return kNone;
+        for (std::size_t at = hash & (m_slots.size() - 1);; at = (at + 1) & (m_slots.size() - 1)) {
+            const Slot& slot = m_slots[at];
+            if (slot.position == kFree)
+                return kNone;
+            if (slot.hash == static_cast<std::uint32_t>(hash) && slot.position != kGone &&
+                matches(slot.position))
+                return slot.position;
+        }
+    }
+    void Add(std::uint64_t hash, std::size_t position);
+    void Remove(std::uint64_t hash, std::size_t position);
+    void Clear();
+
+private:
+    static constexpr std::uint32_t kFree = 0xFFFFFFFF;
+    static constexpr std::uint32_t kGone = 0xFFFFFFFE;
+    struct Slot {
+        std::uint32_t hash = 0;
+        std::uint32_t position = kFree;
+    };
+    void Grow();
+
+    std::vector<Slot> m_slots;
+    std::size_t m_taken = 0; // positions and the marks removals leave
+};
+
 // A key keeps the case of the name it was created with; its subkeys are listed in the order
 // Windows lists them (case-insensitive), its values in the order they were first set. Both are
-// found by their case-folded name, so that a key of any size answers in about the same time.
+// found by the hash of their case-folded name, so that a key of any size answers in about the
+// same time; a key with few entries just compares them in turn.
 //
-// The lists Subkeys() and Values() hand out are brought up to date lazily after a change; a
-// tree that other threads read at once must have been settled first (Settle).
+// Removals leave holes and additions out of order leave the subkeys unsorted until the lists
+// are next looked at (Subkeys, Values), which settles them: a tree that threads read at once
+// must have been settled first (Settle).
 class Key {
 public:
-    explicit Key(std::string name = {}) : m_name(std::move(name)) {}
+    explicit Key(std::string name = {});
     // Subkeys are let go one by one rather than by nested destructors, however deep they lie.
     ~Key();
-    Key(Key&&) noexcept = default;
+    Key(Key&&) noexcept;
     Key& operator=(Key&& other) noexcept;
 
     const std::string& Name() const { return m_name; }
@@ -49,7 +87,7 @@ public:
     // The existing subkey of that name, or a new one.
     Key& AddSubkey(std::string_view name, bool* created = nullptr);
     bool RemoveSubkey(std::string_view name);
-    const std::vector<Key*>& Subkeys() const;
+    const std::vector<std::unique_ptr<Key>>& Subkeys() const;
 
     // The key at path below this one, or null.
     Key* Find(const std::vector<std::string>& path);
@@ -64,25 +102,30 @@ public:
     bool RemoveValue(std::string_view name);
     const std::vector<Value>& Values() const;
 
-    // Brings the lists of this key and of every key below it up to date.
+    // Settles the lists of this key and of every key below it.
     void Settle() const;
 
 private:
-    using FoldedName = std::u16string;
+    static void ReleaseSubkeys(std::vector<std::unique_ptr<Key>>& subkeys);
+    std::size_t SubkeyAt(std::string_view name, std::uint64_t hash) const;
+    std::size_t ValueAt(std::string_view name, std::uint64_t hash) const;
+    bool IsValueHole(std::size_t at) const;
+    void IndexSubkeys() const;
+    void IndexValues() const;
+    void SettleSubkeys() const;
+    void SettleValues() const;
 
-    static void ReleaseSubkeys(std::map<FoldedName, std::unique_ptr<Key>>& subkeys);
-    void SettleOwnLists() const;
-
+    // A key holds little beyond its lists: a large hive is mostly keys.
     std::string m_name;
-    // Keyed by the upper-cased name, whose order is the listing order.
-    std::map<FoldedName, std::unique_ptr<Key>> m_subkeys;
-    mutable std::vector<Key*> m_subkeyList;
-    mutable bool m_subkeyListStale = false;
-    // A removed value leaves a hole, a slot its name no longer indexes, until the list is next
-    // looked at: removing many values stays linear.
+    // Null where a subkey was removed.
+    mutable std::vector<std::unique_ptr<Key>> m_subkeys;
+    mutable std::unique_ptr<FoldedIndex> m_subkeyIndex; // once there are enough to need one
     mutable std::vector<Value> m_values;
-    mutable std::unordered_map<FoldedName, std::size_t> m_valueAt;
-    mutable std::size_t m_removedValues = 0;
+    mutable std::unique_ptr<FoldedIndex> m_valueIndex;
+    // Where values were removed since the list was last settled.
+    mutable std::vector<std::uint32_t> m_valueHoles;
+    mutable std::uint32_t m_removedSubkeys = 0;
+    mutable bool m_subkeysUnsorted = false;
 };
 
 // One change that a .reg document asks for, in document order.
@@ -141,8 +184,9 @@ std::optional<ParseError> ApplyEdits(const std::vector<RegEdit>& edits, std::str
 
 inline constexpr std::string_view kRegedit4Header = "REGEDIT4";
 
-// The REGEDIT4 text of a whole hive, CR LF line ends, as regedit would export it.
-std::string SerializeHive(const Key& root, std::string_view rootName);
+// The REGEDIT4 text of a whole hive, CR LF line ends, as regedit would export it; room for
+// expectedSize bytes is made at once.
+std::string SerializeHive(const Key& root, std::string_view rootName, std::size_t expectedSize = 0);
 // The sections of key and everything below it; fullName is its section name.
 void SerializeKey(const Key& key, const std::string& fullName, std::string& out);
 
