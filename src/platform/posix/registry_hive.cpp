@@ -245,6 +245,10 @@ bool Key::SetValue(std::string_view name, DWORD type, std::vector<BYTE> data) {
         value.data = std::move(data);
         return true;
     }
+    // A large list grows fourfold: the room not yet used is never touched, and the values
+    // are moved far fewer times than by doubling.
+    if (m_values.size() == m_values.capacity() && m_values.size() >= 4096)
+        m_values.reserve(m_values.size() * 4);
     m_values.push_back(Value{std::string(name), type, std::move(data)});
     if (m_valueIndex)
         m_valueIndex->Add(hash, m_values.size() - 1);
@@ -849,6 +853,12 @@ void AppendValue(std::string& out, const Value& value) {
 
 } // namespace
 
+namespace {
+
+constexpr std::size_t kSerializeSlack = 64 * 1024;
+
+} // namespace
+
 void SerializeKey(const Key& key, const std::string& fullName, std::string& out) {
     // Depth first with a stack of our own: each entry is a key and the length its section name
     // has in `name`, which grows and shrinks as the walk goes down and up.
@@ -866,6 +876,10 @@ void SerializeKey(const Key& key, const std::string& fullName, std::string& out)
             name += '\\';
             name += next.key->Name();
         }
+        // A large hive's text grows fourfold, so that it is rarely moved; room not yet written
+        // costs nothing.
+        if (out.capacity() - out.size() < kSerializeSlack)
+            out.reserve(std::max(out.capacity() * 4, kSerializeSlack * 4));
         out += '[';
         out += name;
         out += "]\r\n";
