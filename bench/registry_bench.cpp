@@ -450,6 +450,8 @@ bool Wanted(const Options& options, const char* part) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Each figure shows as soon as it is known, also when the output goes to a file.
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     const Options options = ParseArguments(argc, argv);
     if (options.startupChild) {
         StartUpSequence();
