@@ -24,6 +24,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -238,8 +239,10 @@ WriteFigures TimeWriteAndQuery(const Options& options, long values) {
     return figures;
 }
 
-// Runs brisvane-reg with args, its output thrown away; the wall time, or exits on failure.
-double RunTool(const Options& options, const std::vector<std::string>& args) {
+// Runs brisvane-reg with args, its output thrown away; the wall time (and the CPU time, user
+// and system, when cpu is given), or exits on failure.
+double RunTool(const Options& options, const std::vector<std::string>& args,
+               double* cpu = nullptr) {
     const auto start = Clock::now();
     const pid_t pid = fork();
     if (pid == 0) {
@@ -253,8 +256,12 @@ double RunTool(const Options& options, const std::vector<std::string>& args) {
         _exit(127);
     }
     int status = 0;
-    waitpid(pid, &status, 0);
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
     const double took = Seconds(start);
+    if (cpu)
+        *cpu = usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec +
+               usage.ru_stime.tv_usec / 1e6;
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
         Fail("brisvane-reg " + args.front() + " failed");
     return took;
@@ -319,11 +326,12 @@ std::string ImportText(Shape shape, std::size_t bytes) {
     return text;
 }
 
-double TimeImport(const Options& options, Shape shape, std::size_t bytes, double* again) {
+double TimeImport(const Options& options, Shape shape, std::size_t bytes, double* again,
+                  double* cpu) {
     Sandbox sandbox(options.dir);
     const std::string file = sandbox.Root() + "/import.reg";
     WriteText(file, ImportText(shape, bytes));
-    const double took = RunTool(options, {"import", file});
+    const double took = RunTool(options, {"import", file}, cpu);
     if (again) {
         const FileState before = StateOf(sandbox.UserHive());
         *again = RunTool(options, {"import", file});
@@ -496,11 +504,14 @@ int main(int argc, char** argv) {
                     options.importMb);
         for (Shape shape : {Shape::Siblings, Shape::ShuffledSiblings, Shape::Values}) {
             double again = 0;
-            const double full = TimeImport(options, shape, bytes, &again);
-            const double half = TimeImport(options, shape, bytes / 2, nullptr);
-            std::printf("  %-24s %8.3f s (half the size %.3f s, growth %.2f); the same file "
-                        "again %.3f s\n",
-                        ShapeName(shape), full, half, full / half, again);
+            double fullCpu = 0;
+            double halfCpu = 0;
+            const double full = TimeImport(options, shape, bytes, &again, &fullCpu);
+            const double half = TimeImport(options, shape, bytes / 2, nullptr, &halfCpu);
+            std::printf("  %-24s %7.3f s, CPU %.3f s (half the size %.3f s, CPU %.3f s; growth "
+                        "%.2f, CPU %.2f); the same file again %.3f s\n",
+                        ShapeName(shape), full, fullCpu, half, halfCpu, full / half,
+                        fullCpu / halfCpu, again);
         }
     }
 
