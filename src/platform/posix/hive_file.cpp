@@ -133,9 +133,29 @@ void ReportNotAFile(const std::string& path, mode_t mode) {
                "; it is left as it is and its keys cannot be opened");
 }
 
+// What tells one version of a hive file from another: every write of ours makes a new inode,
+// and a change made in place changes the size or the time.
+struct FileIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{};
+
+    bool operator==(const FileIdentity& other) const {
+        return device == other.device && inode == other.inode && size == other.size &&
+               modified.tv_sec == other.modified.tv_sec &&
+               modified.tv_nsec == other.modified.tv_nsec;
+    }
+};
+
+FileIdentity IdentityOf(const struct stat& info) {
+    return {info.st_dev, info.st_ino, info.st_size, info.st_mtim};
+}
+
 // Only a regular file is read, and opening never waits: a named pipe would block the program
 // for ever, and a device has no business being a hive.
-LONG ReadWhole(const std::string& path, std::string& content, bool& missing) {
+LONG ReadWhole(const std::string& path, std::string& content, bool& missing,
+               FileIdentity* identity = nullptr) {
     missing = false;
     struct stat info {};
     if (stat(path.c_str(), &info) != 0) {
@@ -156,6 +176,10 @@ LONG ReadWhole(const std::string& path, std::string& content, bool& missing) {
         close(fd);
         return ERROR_CANTREAD;
     }
+    if (identity)
+        *identity = IdentityOf(info);
+    content.clear();
+    content.reserve(static_cast<std::size_t>(info.st_size));
     char buffer[65536];
     for (;;) {
         ssize_t got = read(fd, buffer, sizeof buffer);
@@ -197,8 +221,10 @@ bool MakeFolders(const std::string& path) {
 
 // The new content goes to a temporary file beside the hive (beside its target when the hive is
 // a link), reaches the disk, and only then replaces it in one rename; the folder is synced so
-// that the rename itself survives.
-LONG WriteHive(const std::string& path, const std::string& content) {
+// that the rename itself survives. written tells the new file's identity and a time before it
+// took the hive's place.
+LONG WriteHive(const std::string& path, const std::string& content, FileIdentity& written,
+               timespec& placedAfter) {
     std::string target;
     if (!FollowLinks(path, target))
         return ERROR_CANTWRITE;
@@ -215,6 +241,9 @@ LONG WriteHive(const std::string& path, const std::string& content) {
     if (fd < 0)
         return ERROR_CANTWRITE;
     bool ok = fchmod(fd, mode) == 0 && WriteAll(fd, content) && fsync(fd) == 0;
+    ok = ok && fstat(fd, &info) == 0;
+    written = IdentityOf(info);
+    clock_gettime(CLOCK_REALTIME, &placedAfter);
     ok = close(fd) == 0 && ok;
     if (!ok || rename(temporary.c_str(), target.c_str()) != 0) {
         unlink(temporary.c_str());
@@ -260,30 +289,164 @@ private:
     int m_fd = -1;
 };
 
-LONG LoadHiveAt(Root root, const std::string& path, Key& out) {
-    std::string content;
-    bool missing = false;
-    if (LONG rc = ReadWhole(path, content, missing); rc != ERROR_SUCCESS)
-        return rc;
-    out = Key();
-    if (missing)
-        return ERROR_SUCCESS;
-    std::vector<RegEdit> edits;
-    std::optional<ParseError> error = ParseRegDocument(content, edits);
-    if (!error) {
-        for (const RegEdit& edit : edits) {
-            if (!NamesEqual(edit.rootName, RootName(root))) {
-                error = ParseError{edit.line, "a key outside " + std::string(RootName(root))};
-                break;
-            }
-        }
-    }
+// Parses content into a new settled tree; syntax faults come before keys of the other root,
+// and those before edits the hive cannot take, as a reader going through the file in turn
+// would find them.
+LONG ParseHive(Root root, const std::string& path, std::string_view content,
+               std::shared_ptr<Key>& tree) {
+    auto parsed = std::make_shared<Key>();
+    EditApplier applier(RootName(root), *parsed);
+    std::optional<ParseError> outside;
+    std::optional<ParseError> refused;
+    std::optional<ParseError> error =
+        ParseRegDocument(content, [&](const RegEdit& edit) -> std::optional<ParseError> {
+            if (!outside && !NamesEqual(edit.rootName, RootName(root)))
+                outside = ParseError{edit.line, "a key outside " + std::string(RootName(root))};
+            if (!outside && !refused)
+                refused = applier.Apply(edit);
+            return std::nullopt;
+        });
     if (!error)
-        error = ApplyEdits(edits, RootName(root), out);
+        error = outside ? outside : refused;
     if (error) {
         ReportDamage(path, *error);
-        out = Key();
+        tree.reset();
         return ERROR_BADDB;
+    }
+    parsed->Settle();
+    tree = std::move(parsed);
+    return ERROR_SUCCESS;
+}
+
+// A file time this close to the moment the file was read may be shared by a later change made
+// in place; a file system that keeps whole seconds only gets a wider margin.
+bool ChangedTooCloseToReading(const timespec& modified, const timespec& readAt) {
+    const long long margin = modified.tv_nsec == 0 ? 2'000'000'000LL : 20'000'000LL;
+    const long long nanos =
+        (static_cast<long long>(readAt.tv_sec) - modified.tv_sec) * 1'000'000'000LL +
+        (readAt.tv_nsec - modified.tv_nsec);
+    return nanos <= margin;
+}
+
+// The last version of each hive parsed or written by this process.
+struct ParsedHive {
+    std::string path;
+    FileIdentity identity;
+    // Its bytes, to tell apart two versions with the same identity; null for a missing file.
+    std::shared_ptr<const std::string> content;
+    timespec readAt{};           // a time at which the file was known to hold content
+    LONG result = ERROR_SUCCESS; // ERROR_BADDB for a damaged file
+    std::shared_ptr<Key> tree;   // settled; null when damaged
+};
+
+class HiveCache {
+public:
+    // The parsed version for this path and identity, when it can be trusted without reading the
+    // file again.
+    std::optional<ParsedHive> Trusted(Root root, const std::string& path,
+                                      const FileIdentity& identity) {
+        std::lock_guard lock(m_mutex);
+        const std::optional<ParsedHive>& slot = m_slots[Index(root)];
+        if (!slot || slot->path != path || !(slot->identity == identity) ||
+            ChangedTooCloseToReading(identity.modified, slot->readAt))
+            return std::nullopt;
+        return slot;
+    }
+
+    // Takes the slot out; the caller may change its tree only if nobody else holds it.
+    std::optional<ParsedHive> Take(Root root, const std::string& path) {
+        std::lock_guard lock(m_mutex);
+        std::optional<ParsedHive> slot = std::move(m_slots[Index(root)]);
+        m_slots[Index(root)].reset();
+        if (slot && slot->path != path)
+            slot.reset();
+        return slot;
+    }
+
+    // The slot for path, for comparing a fresh read with.
+    std::optional<ParsedHive> Peek(Root root, const std::string& path) {
+        std::lock_guard lock(m_mutex);
+        const std::optional<ParsedHive>& slot = m_slots[Index(root)];
+        if (!slot || slot->path != path)
+            return std::nullopt;
+        return slot;
+    }
+
+    void Keep(Root root, ParsedHive parsed) {
+        std::lock_guard lock(m_mutex);
+        m_slots[Index(root)] = std::move(parsed);
+    }
+
+private:
+    static int Index(Root root) { return root == Root::CurrentUser ? 0 : 1; }
+
+    std::mutex m_mutex;
+    std::optional<ParsedHive> m_slots[2];
+};
+
+HiveCache& Cache() {
+    // Never destroyed: a program ending with a large hive parsed need not take the tree apart.
+    static HiveCache& cache = *new HiveCache;
+    return cache;
+}
+
+// The hive at path as it is now, parsed once per version. A missing file is an empty hive.
+LONG ParsedNow(Root root, const std::string& path, ParsedHive& out) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) {
+        if (errno != ENOENT)
+            return ERROR_CANTREAD;
+        out = ParsedHive{path, {}, {}, {}, ERROR_SUCCESS, std::make_shared<Key>()};
+        return ERROR_SUCCESS;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        ReportNotAFile(path, info.st_mode);
+        return ERROR_CANTREAD;
+    }
+    if (auto trusted = Cache().Trusted(root, path, IdentityOf(info))) {
+        out = std::move(*trusted);
+        return ERROR_SUCCESS;
+    }
+    ParsedHive fresh;
+    fresh.path = path;
+    clock_gettime(CLOCK_REALTIME, &fresh.readAt);
+    bool missing = false;
+    auto content = std::make_shared<std::string>();
+    if (LONG rc = ReadWhole(path, *content, missing, &fresh.identity); rc != ERROR_SUCCESS)
+        return rc;
+    fresh.content = content;
+    if (missing) {
+        out = ParsedHive{path, {}, {}, {}, ERROR_SUCCESS, std::make_shared<Key>()};
+        return ERROR_SUCCESS;
+    }
+    // Read again only because its time was too recent to trust: the same bytes need no parse.
+    std::optional<ParsedHive> known = Cache().Peek(root, path);
+    if (known && known->content && *known->content == *content) {
+        fresh.result = known->result;
+        fresh.tree = std::move(known->tree);
+    } else {
+        fresh.result = ParseHive(root, path, *content, fresh.tree);
+    }
+    out = fresh;
+    Cache().Keep(root, std::move(fresh));
+    return ERROR_SUCCESS;
+}
+
+// A tree of the hive that only the caller holds, to change.
+LONG TakeForChange(Root root, const std::string& path, ParsedHive& out) {
+    if (LONG rc = ParsedNow(root, path, out); rc != ERROR_SUCCESS)
+        return rc;
+    if (out.result != ERROR_SUCCESS)
+        return out.result;
+    // The cache lets go of it; someone still reading it keeps their copy and this one is made
+    // afresh.
+    std::optional<ParsedHive> taken = Cache().Take(root, path);
+    taken.reset();
+    if (out.tree.use_count() > 1) {
+        if (!out.content)
+            out.tree = std::make_shared<Key>();
+        else if (LONG rc = ParseHive(root, path, *out.content, out.tree); rc != ERROR_SUCCESS)
+            return rc;
     }
     return ERROR_SUCCESS;
 }
@@ -311,13 +474,17 @@ std::string HiveFileProblem(Root root) {
     return S_ISREG(info.st_mode) ? std::string() : NotAFileProblem(info.st_mode);
 }
 
-LONG LoadHive(Root root, Key& out) {
-    return LoadHiveAt(root, HivePath(root), out);
+LONG ReadHive(Root root, std::shared_ptr<const Key>& out) {
+    ParsedHive parsed;
+    if (LONG rc = ParsedNow(root, HivePath(root), parsed); rc != ERROR_SUCCESS)
+        return rc;
+    out = std::move(parsed.tree);
+    return parsed.result;
 }
 
 std::optional<std::string> HiveDamage(Root root) {
-    Key ignored;
-    if (LoadHive(root, ignored) != ERROR_BADDB)
+    std::shared_ptr<const Key> ignored;
+    if (ReadHive(root, ignored) != ERROR_BADDB)
         return std::nullopt;
     return DamageFound()[HivePath(root)];
 }
@@ -331,13 +498,29 @@ LONG ChangeHive(Root root, const std::function<LONG(Key& hiveRoot, bool& changed
     HiveLock lock(path);
     if (!lock.Held())
         return ERROR_CANTWRITE;
-    Key hiveRoot;
-    if (LONG rc = LoadHiveAt(root, path, hiveRoot); rc != ERROR_SUCCESS)
+    ParsedHive hive;
+    if (LONG rc = TakeForChange(root, path, hive); rc != ERROR_SUCCESS)
         return rc;
     bool changed = false;
-    if (LONG rc = change(hiveRoot, changed); rc != ERROR_SUCCESS || !changed)
+    LONG rc = change(*hive.tree, changed);
+    if (!changed) {
+        // Untouched, it still is what the file holds.
+        if (hive.content)
+            Cache().Keep(root, std::move(hive));
         return rc;
-    return WriteHive(path, SerializeHive(hiveRoot, RootName(root)));
+    }
+    if (rc != ERROR_SUCCESS)
+        return rc;
+    // Writing lists every key, which settles the whole tree before it is shared again.
+    // Most changes leave the size about as it was.
+    const std::size_t expected = hive.content ? hive.content->size() + hive.content->size() / 8 : 0;
+    auto content =
+        std::make_shared<const std::string>(SerializeHive(*hive.tree, RootName(root), expected));
+    if (rc = WriteHive(path, *content, hive.identity, hive.readAt); rc != ERROR_SUCCESS)
+        return rc;
+    hive.content = std::move(content);
+    Cache().Keep(root, std::move(hive));
+    return ERROR_SUCCESS;
 }
 
 } // namespace hive

@@ -6,6 +6,7 @@
 #include "platform/posix/win32_types.h"
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -32,8 +33,10 @@ bool HiveIsReadOnly(Root root);
 
 // The hive as it is now: ERROR_SUCCESS (a missing file is an empty hive), ERROR_BADDB when the
 // file does not parse (reported once per process on stderr with its line), or ERROR_CANTREAD
-// (a hive that is not a regular file is never opened and is named on stderr once).
-LONG LoadHive(Root root, Key& out);
+// (a hive that is not a regular file is never opened and is named on stderr once). The file
+// is parsed once per version: while its device, inode, size and time stay the same, the tree
+// parsed before is handed out again, settled and never changed afterwards.
+LONG ReadHive(Root root, std::shared_ptr<const Key>& out);
 
 // What keeps the hive file from being read, for a message ("is a folder, not a regular
 // file"); empty when nothing does.
@@ -44,9 +47,10 @@ std::string HiveFileProblem(Root root);
 std::optional<std::string> HiveDamage(Root root);
 
 // Locks the hive, loads it, lets change edit it and, when change returns ERROR_SUCCESS and sets
-// its flag, writes it back atomically before unlocking. A read-only or damaged hive is never
-// written: ERROR_ACCESS_DENIED, ERROR_BADDB. A hive that is a symbolic link stays one: the file
-// it points at is replaced.
+// its flag, writes it back atomically before unlocking. change must set its flag whenever it
+// altered the tree, and only then: a change that alters nothing writes nothing. A read-only or
+// damaged hive is never written: ERROR_ACCESS_DENIED, ERROR_BADDB. A hive that is a symbolic link
+// stays one: the file it points at is replaced.
 LONG ChangeHive(Root root, const std::function<LONG(Key& hiveRoot, bool& changed)>& change);
 
 } // namespace hive

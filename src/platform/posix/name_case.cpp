@@ -93,9 +93,7 @@ private:
 
 } // namespace
 
-char16_t UpcaseUnit(char16_t unit) {
-    if (unit < 0x80)
-        return unit >= u'a' && unit <= u'z' ? static_cast<char16_t>(unit - 0x20) : unit;
+char16_t UpcaseUnitBeyondAscii(char16_t unit) {
     const UpcaseRun* end = kUpcaseRuns + kUpcaseRunCount;
     const UpcaseRun* run = std::lower_bound(
         kUpcaseRuns, end, unit, [](const UpcaseRun& r, char16_t u) { return r.last < u; });
@@ -106,15 +104,50 @@ char16_t UpcaseUnit(char16_t unit) {
 
 std::u16string UpcasedUnits(std::string_view name) {
     std::u16string units;
-    UnitReader reader(name);
-    while (!reader.Done())
-        units.push_back(UpcaseUnit(reader.Next()));
+    AppendUpcasedUnits(name, units);
     return units;
 }
 
+void AppendUpcasedUnits(std::string_view name, std::u16string& out) {
+    UnitReader reader(name);
+    while (!reader.Done())
+        out.push_back(UpcaseUnit(reader.Next()));
+}
+
+std::uint64_t UpcasedNameHash(std::string_view name) {
+    // FNV-1a over the units, then mixed so that the low bits a table uses differ. ASCII, the
+    // usual case, is its own code unit.
+    std::uint64_t hash = 14695981039346656037ull;
+    std::size_t ascii = 0;
+    for (; ascii < name.size() && static_cast<unsigned char>(name[ascii]) < 0x80; ++ascii)
+        hash = (hash ^ UpcaseUnit(static_cast<char16_t>(name[ascii]))) * 1099511628211ull;
+    UnitReader reader(name.substr(ascii));
+    while (!reader.Done())
+        hash = (hash ^ UpcaseUnit(reader.Next())) * 1099511628211ull;
+    hash ^= hash >> 33;
+    hash *= 0xff51afd7ed558ccdull;
+    hash ^= hash >> 33;
+    return hash == 0 ? 1 : hash;
+}
+
 int CompareNamesIgnoringCase(std::string_view a, std::string_view b) {
-    UnitReader x(a);
-    UnitReader y(b);
+    // Over a common ASCII beginning each byte is its own code unit.
+    std::size_t same = 0;
+    const std::size_t shorter = std::min(a.size(), b.size());
+    for (; same < shorter; ++same) {
+        const auto x = static_cast<unsigned char>(a[same]);
+        const auto y = static_cast<unsigned char>(b[same]);
+        if (x >= 0x80 || y >= 0x80)
+            break;
+        if (x != y) {
+            const char16_t ux = UpcaseUnit(x);
+            const char16_t uy = UpcaseUnit(y);
+            if (ux != uy)
+                return ux < uy ? -1 : 1;
+        }
+    }
+    UnitReader x(a.substr(same));
+    UnitReader y(b.substr(same));
     while (!x.Done() && !y.Done()) {
         const char16_t ux = UpcaseUnit(x.Next());
         const char16_t uy = UpcaseUnit(y.Next());

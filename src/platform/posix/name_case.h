@@ -4,16 +4,30 @@
 // Windows-1252 code page, the single-byte text the program and older files use.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace brisvane::platform::posix {
 
+char16_t UpcaseUnitBeyondAscii(char16_t unit);
+
 // The code unit's upper-case form; units without one (and surrogates) stay as they are.
-char16_t UpcaseUnit(char16_t unit);
+inline char16_t UpcaseUnit(char16_t unit) {
+    if (unit < 0x80)
+        return unit >= u'a' && unit <= u'z' ? static_cast<char16_t>(unit - 0x20) : unit;
+    return UpcaseUnitBeyondAscii(unit);
+}
 
 // The name's code units, each upper-cased.
 std::u16string UpcasedUnits(std::string_view name);
+
+// Appends the name's code units, each upper-cased, to out.
+void AppendUpcasedUnits(std::string_view name, std::u16string& out);
+
+// A hash of the upper-cased code units, never 0: names equal without regard to case hash the
+// same, so a table can find a name without building its upper-cased form.
+std::uint64_t UpcasedNameHash(std::string_view name);
 
 // <0, 0 or >0 as a sorts before, equal to or after b by their upper-cased code units.
 int CompareNamesIgnoringCase(std::string_view a, std::string_view b);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -99,16 +100,19 @@ std::string_view NameOf(LPCSTR name) {
     return name ? std::string_view(name) : std::string_view();
 }
 
-// Loads the hive of handle and finds its key; a key removed since it was opened reports so.
-LONG Locate(const OpenKey& handle, Key& hiveRoot, const Key*& key) {
-    if (LONG rc = hive::LoadHive(handle.root, hiveRoot); rc != ERROR_SUCCESS)
+using HiveTree = std::shared_ptr<const Key>;
+
+// Reads the hive of handle and finds its key; a key removed since it was opened reports so.
+LONG Locate(const OpenKey& handle, HiveTree& hiveRoot, const Key*& key) {
+    if (LONG rc = hive::ReadHive(handle.root, hiveRoot); rc != ERROR_SUCCESS)
         return rc;
-    key = hiveRoot.Find(handle.path);
+    key = hiveRoot->Find(handle.path);
     return key ? ERROR_SUCCESS : static_cast<LONG>(ERROR_KEY_DELETED);
 }
 
 // Finds the handle's key for a call that only reads it, once the handle holds the right.
-LONG LocateForReading(HKEY hKey, REGSAM needed, OpenKey& handle, Key& hiveRoot, const Key*& key) {
+LONG LocateForReading(HKEY hKey, REGSAM needed, OpenKey& handle, HiveTree& hiveRoot,
+                      const Key*& key) {
     auto found = Handles().Find(hKey);
     if (!found)
         return ERROR_INVALID_HANDLE;
@@ -167,7 +171,7 @@ LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM samDesired, PHKEY p
     std::vector<std::string> sub;
     if (LONG rc = SplitSubkey(lpSubKey, sub); rc != ERROR_SUCCESS)
         return rc;
-    Key hiveRoot;
+    HiveTree hiveRoot;
     const Key* key = nullptr;
     if (LONG rc = Locate(*base, hiveRoot, key); rc != ERROR_SUCCESS)
         return rc;
@@ -194,11 +198,14 @@ LONG RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR, DWORD, REGSAM sam
         return ERROR_INVALID_PARAMETER;
     DWORD disposition = REG_OPENED_EXISTING_KEY;
 
-    Key hiveRoot;
+    HiveTree hiveRoot;
     const Key* key = nullptr;
     if (LONG rc = Locate(*base, hiveRoot, key); rc != ERROR_SUCCESS)
         return rc;
-    if (!key->Find(sub)) {
+    const bool exists = key->Find(sub) != nullptr;
+    // Held while the hive changes, the tree read would have to be copied.
+    hiveRoot.reset();
+    if (!exists) {
         // Only a new key needs the hive written; an existing one is opened as RegOpenKeyExA does.
         LONG rc = ChangeKey(*base, KEY_CREATE_SUB_KEY, [&](Key& parent, bool& changed) -> LONG {
             bool created = false;
@@ -230,7 +237,7 @@ LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD, LPDWORD lpType, LP
     if (lpData && !lpcbData)
         return ERROR_INVALID_PARAMETER;
     OpenKey handle{};
-    Key hiveRoot;
+    HiveTree hiveRoot;
     const Key* key = nullptr;
     if (LONG rc = LocateForReading(hKey, KEY_QUERY_VALUE, handle, hiveRoot, key);
         rc != ERROR_SUCCESS)
@@ -255,8 +262,8 @@ LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType, const BY
         return ERROR_INVALID_HANDLE;
     std::vector<BYTE> data(lpData, lpData + cbData);
     return ChangeKey(*handle, KEY_SET_VALUE, [&](Key& key, bool& changed) -> LONG {
-        key.SetValue(name, dwType, std::move(data));
-        changed = true;
+        // The same type and bytes again leave the file as it is.
+        changed = key.SetValue(name, dwType, std::move(data));
         return ERROR_SUCCESS;
     });
 }
@@ -276,7 +283,7 @@ LONG RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD, LPD
                       LPDWORD lpcbMaxValueNameLen, LPDWORD lpcbMaxValueLen,
                       LPDWORD lpcbSecurityDescriptor, PFILETIME lpftLastWriteTime) {
     OpenKey handle{};
-    Key hiveRoot;
+    HiveTree hiveRoot;
     const Key* key = nullptr;
     if (LONG rc = LocateForReading(hKey, KEY_QUERY_VALUE, handle, hiveRoot, key);
         rc != ERROR_SUCCESS)
@@ -324,7 +331,7 @@ LONG RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD, LPD
 LONG RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName, LPDWORD,
                    LPSTR lpClass, LPDWORD lpcchClass, PFILETIME lpftLastWriteTime) {
     OpenKey handle{};
-    Key hiveRoot;
+    HiveTree hiveRoot;
     const Key* key = nullptr;
     if (LONG rc = LocateForReading(hKey, KEY_ENUMERATE_SUB_KEYS, handle, hiveRoot, key);
         rc != ERROR_SUCCESS)
@@ -347,7 +354,7 @@ LONG RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchVal
     if (lpData && !lpcbData)
         return ERROR_INVALID_PARAMETER;
     OpenKey handle{};
-    Key hiveRoot;
+    HiveTree hiveRoot;
     const Key* key = nullptr;
     if (LONG rc = LocateForReading(hKey, KEY_QUERY_VALUE, handle, hiveRoot, key);
         rc != ERROR_SUCCESS)
@@ -375,7 +382,7 @@ LONG RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
     // An empty subkey names the handle's own key; a root cannot be deleted.
     if (path.empty())
         return ERROR_ACCESS_DENIED;
-    Key hiveRoot;
+    HiveTree hiveRoot;
     const Key* key = nullptr;
     if (LONG rc = Locate(*base, hiveRoot, key); rc != ERROR_SUCCESS)
         return rc;
@@ -384,6 +391,7 @@ LONG RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
         return ERROR_FILE_NOT_FOUND;
     if (!target->Subkeys().empty())
         return ERROR_ACCESS_DENIED;
+    hiveRoot.reset();
     return hive::ChangeHive(base->root, [&](Key& root, bool& changed) -> LONG {
         std::vector<std::string> parentPath(path.begin(), path.end() - 1);
         Key* parent = root.Find(parentPath);

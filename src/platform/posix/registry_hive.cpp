@@ -14,16 +14,69 @@ char Lower(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-// Windows orders subkeys by their upper-cased names.
-bool NameLess(std::string_view a, std::string_view b) {
-    return brisvane::platform::posix::CompareNamesIgnoringCase(a, b) < 0;
+std::uint64_t HashOf(std::string_view name) {
+    return brisvane::platform::posix::UpcasedNameHash(name);
 }
+
+// Below this many entries a list is searched in turn, which costs less than an index.
+constexpr std::size_t kIndexFrom = 8;
 
 } // namespace
 
 bool NamesEqual(std::string_view a, std::string_view b) {
-    return brisvane::platform::posix::NamesEqualIgnoringCase(a, b);
+    // Most names are looked up as they were written.
+    return a == b || brisvane::platform::posix::NamesEqualIgnoringCase(a, b);
 }
+
+void FoldedIndex::Add(std::uint64_t hash, std::size_t position) {
+    if ((m_taken + 1) * 4 > m_slots.size() * 3)
+        Grow();
+    for (std::size_t at = hash & (m_slots.size() - 1);; at = (at + 1) & (m_slots.size() - 1)) {
+        if (m_slots[at].position == kFree) {
+            m_slots[at] = {static_cast<std::uint32_t>(hash), static_cast<std::uint32_t>(position)};
+            ++m_taken;
+            return;
+        }
+    }
+}
+
+void FoldedIndex::Remove(std::uint64_t hash, std::size_t position) {
+    if (m_slots.empty())
+        return;
+    for (std::size_t at = hash & (m_slots.size() - 1);; at = (at + 1) & (m_slots.size() - 1)) {
+        Slot& slot = m_slots[at];
+        if (slot.position == kFree)
+            return;
+        if (slot.hash == static_cast<std::uint32_t>(hash) && slot.position == position) {
+            slot.position = kGone;
+            return;
+        }
+    }
+}
+
+void FoldedIndex::Clear() {
+    m_slots.clear();
+    m_taken = 0;
+}
+
+void FoldedIndex::Grow() {
+    std::vector<Slot> old = std::move(m_slots);
+    std::size_t live = 0;
+    for (const Slot& slot : old)
+        live += slot.position != kFree && slot.position != kGone;
+    std::size_t size = 16;
+    while (size * 3 < (live + 1) * 8)
+        size *= 2;
+    m_slots.assign(size, Slot{});
+    m_taken = 0;
+    for (const Slot& slot : old)
+        if (slot.position != kFree && slot.position != kGone)
+            Add(slot.hash, slot.position);
+}
+
+Key::Key(std::string name) : m_name(std::move(name)) {}
+
+Key::Key(Key&&) noexcept = default;
 
 void Key::ReleaseSubkeys(std::vector<std::unique_ptr<Key>>& subkeys) {
     std::vector<std::unique_ptr<Key>> pending = std::move(subkeys);
@@ -31,6 +84,8 @@ void Key::ReleaseSubkeys(std::vector<std::unique_ptr<Key>>& subkeys) {
     while (!pending.empty()) {
         std::unique_ptr<Key> key = std::move(pending.back());
         pending.pop_back();
+        if (!key)
+            continue;
         std::move(key->m_subkeys.begin(), key->m_subkeys.end(), std::back_inserter(pending));
         key->m_subkeys.clear();
     }
@@ -45,16 +100,42 @@ Key& Key::operator=(Key&& other) noexcept {
         ReleaseSubkeys(m_subkeys);
         m_name = std::move(other.m_name);
         m_subkeys = std::move(other.m_subkeys);
+        m_subkeyIndex = std::move(other.m_subkeyIndex);
         m_values = std::move(other.m_values);
+        m_valueIndex = std::move(other.m_valueIndex);
+        m_valueHoles = std::move(other.m_valueHoles);
+        m_removedSubkeys = other.m_removedSubkeys;
+        m_subkeysUnsorted = other.m_subkeysUnsorted;
     }
     return *this;
 }
 
+std::size_t Key::SubkeyAt(std::string_view name, std::uint64_t hash) const {
+    auto matches = [&](std::size_t at) {
+        const Key* key = m_subkeys[at].get();
+        return key && NamesEqual(key->m_name, name);
+    };
+    if (m_subkeyIndex)
+        return m_subkeyIndex->Find(hash, matches);
+    for (std::size_t at = 0; at < m_subkeys.size(); ++at)
+        if (matches(at))
+            return at;
+    return FoldedIndex::kNone;
+}
+
+void Key::IndexSubkeys() const {
+    m_subkeyIndex.reset();
+    if (m_subkeys.size() < kIndexFrom)
+        return;
+    m_subkeyIndex = std::make_unique<FoldedIndex>();
+    for (std::size_t at = 0; at < m_subkeys.size(); ++at)
+        if (m_subkeys[at])
+            m_subkeyIndex->Add(HashOf(m_subkeys[at]->m_name), at);
+}
+
 Key* Key::FindSubkey(std::string_view name) {
-    for (auto& subkey : m_subkeys)
-        if (NamesEqual(subkey->m_name, name))
-            return subkey.get();
-    return nullptr;
+    const std::size_t at = SubkeyAt(name, HashOf(name));
+    return at == FoldedIndex::kNone ? nullptr : m_subkeys[at].get();
 }
 
 const Key* Key::FindSubkey(std::string_view name) const {
@@ -62,26 +143,42 @@ const Key* Key::FindSubkey(std::string_view name) const {
 }
 
 Key& Key::AddSubkey(std::string_view name, bool* created) {
-    if (Key* existing = FindSubkey(name)) {
-        if (created)
-            *created = false;
-        return *existing;
-    }
-    auto at = std::find_if(m_subkeys.begin(), m_subkeys.end(),
-                           [&](const auto& subkey) { return NameLess(name, subkey->m_name); });
-    at = m_subkeys.insert(at, std::make_unique<Key>(std::string(name)));
+    const std::uint64_t hash = HashOf(name);
+    const std::size_t at = SubkeyAt(name, hash);
     if (created)
-        *created = true;
-    return **at;
+        *created = at == FoldedIndex::kNone;
+    if (at != FoldedIndex::kNone)
+        return *m_subkeys[at];
+    // Keys mostly come in the order they are listed in; only others need a sort later.
+    const Key* last = m_subkeys.empty() ? nullptr : m_subkeys.back().get();
+    if (!m_subkeys.empty() &&
+        (!last || brisvane::platform::posix::CompareNamesIgnoringCase(last->m_name, name) > 0))
+        m_subkeysUnsorted = true;
+    m_subkeys.push_back(std::make_unique<Key>(std::string(name)));
+    if (m_subkeyIndex)
+        m_subkeyIndex->Add(hash, m_subkeys.size() - 1);
+    else if (m_subkeys.size() >= kIndexFrom)
+        IndexSubkeys();
+    return *m_subkeys.back();
 }
 
 bool Key::RemoveSubkey(std::string_view name) {
-    auto at = std::find_if(m_subkeys.begin(), m_subkeys.end(),
-                           [&](const auto& subkey) { return NamesEqual(subkey->m_name, name); });
-    if (at == m_subkeys.end())
+    const std::uint64_t hash = HashOf(name);
+    const std::size_t at = SubkeyAt(name, hash);
+    if (at == FoldedIndex::kNone)
         return false;
-    m_subkeys.erase(at);
+    if (m_subkeyIndex)
+        m_subkeyIndex->Remove(hash, at);
+    std::vector<std::unique_ptr<Key>> removed;
+    removed.push_back(std::move(m_subkeys[at]));
+    ReleaseSubkeys(removed);
+    ++m_removedSubkeys;
     return true;
+}
+
+const std::vector<std::unique_ptr<Key>>& Key::Subkeys() const {
+    SettleSubkeys();
+    return m_subkeys;
 }
 
 Key* Key::Find(const std::vector<std::string>& path) {
@@ -108,31 +205,139 @@ Key& Key::Create(const std::vector<std::string>& path, bool* created) {
     return *key;
 }
 
-const Value* Key::FindValue(std::string_view name) const {
-    for (const Value& value : m_values)
-        if (NamesEqual(value.name, name))
-            return &value;
-    return nullptr;
+bool Key::IsValueHole(std::size_t at) const {
+    return std::find(m_valueHoles.begin(), m_valueHoles.end(), at) != m_valueHoles.end();
 }
 
-void Key::SetValue(std::string_view name, DWORD type, std::vector<BYTE> data) {
-    for (Value& value : m_values) {
-        if (NamesEqual(value.name, name)) {
-            value.type = type;
-            value.data = std::move(data);
-            return;
-        }
+std::size_t Key::ValueAt(std::string_view name, std::uint64_t hash) const {
+    if (m_valueIndex)
+        return m_valueIndex->Find(
+            hash, [&](std::size_t at) { return NamesEqual(m_values[at].name, name); });
+    for (std::size_t at = 0; at < m_values.size(); ++at)
+        if (NamesEqual(m_values[at].name, name) && !IsValueHole(at))
+            return at;
+    return FoldedIndex::kNone;
+}
+
+void Key::IndexValues() const {
+    m_valueIndex.reset();
+    if (m_values.size() < kIndexFrom)
+        return;
+    m_valueIndex = std::make_unique<FoldedIndex>();
+    for (std::size_t at = 0; at < m_values.size(); ++at)
+        if (!IsValueHole(at))
+            m_valueIndex->Add(HashOf(m_values[at].name), at);
+}
+
+const Value* Key::FindValue(std::string_view name) const {
+    const std::size_t at = ValueAt(name, HashOf(name));
+    return at == FoldedIndex::kNone ? nullptr : &m_values[at];
+}
+
+bool Key::SetValue(std::string_view name, DWORD type, std::vector<BYTE> data) {
+    const std::uint64_t hash = HashOf(name);
+    const std::size_t at = ValueAt(name, hash);
+    if (at != FoldedIndex::kNone) {
+        Value& value = m_values[at];
+        if (value.type == type && value.data == data)
+            return false;
+        value.type = type;
+        value.data = std::move(data);
+        return true;
     }
+    // A large list grows fourfold: the room not yet used is never touched, and the values
+    // are moved far fewer times than by doubling.
+    if (m_values.size() == m_values.capacity() && m_values.size() >= 4096)
+        m_values.reserve(m_values.size() * 4);
     m_values.push_back(Value{std::string(name), type, std::move(data)});
+    if (m_valueIndex)
+        m_valueIndex->Add(hash, m_values.size() - 1);
+    else if (m_values.size() >= kIndexFrom)
+        IndexValues();
+    return true;
 }
 
 bool Key::RemoveValue(std::string_view name) {
-    auto at = std::find_if(m_values.begin(), m_values.end(),
-                           [&](const Value& value) { return NamesEqual(value.name, name); });
-    if (at == m_values.end())
+    const std::uint64_t hash = HashOf(name);
+    const std::size_t at = ValueAt(name, hash);
+    if (at == FoldedIndex::kNone)
         return false;
-    m_values.erase(at);
+    if (m_valueIndex)
+        m_valueIndex->Remove(hash, at);
+    std::vector<BYTE>().swap(m_values[at].data);
+    m_valueHoles.push_back(static_cast<std::uint32_t>(at));
     return true;
+}
+
+const std::vector<Value>& Key::Values() const {
+    SettleValues();
+    return m_values;
+}
+
+void Key::SettleSubkeys() const {
+    if (m_removedSubkeys == 0 && !m_subkeysUnsorted)
+        return;
+    if (m_removedSubkeys > 0) {
+        std::erase(m_subkeys, nullptr);
+        m_removedSubkeys = 0;
+    }
+    if (m_subkeysUnsorted) {
+        // Sorted on the upper-cased names laid side by side, each built once.
+        struct Entry {
+            std::size_t start;
+            std::size_t length;
+            std::unique_ptr<Key> key;
+        };
+        std::u16string folded;
+        std::vector<Entry> entries;
+        entries.reserve(m_subkeys.size());
+        for (std::unique_ptr<Key>& key : m_subkeys) {
+            const std::size_t start = folded.size();
+            brisvane::platform::posix::AppendUpcasedUnits(key->m_name, folded);
+            entries.push_back({start, folded.size() - start, std::move(key)});
+        }
+        auto view = [&folded](const Entry& entry) {
+            return std::u16string_view(folded).substr(entry.start, entry.length);
+        };
+        std::sort(entries.begin(), entries.end(),
+                  [&](const Entry& a, const Entry& b) { return view(a) < view(b); });
+        for (std::size_t i = 0; i < entries.size(); ++i)
+            m_subkeys[i] = std::move(entries[i].key);
+        m_subkeysUnsorted = false;
+    }
+    IndexSubkeys();
+}
+
+void Key::SettleValues() const {
+    if (m_valueHoles.empty())
+        return;
+    std::sort(m_valueHoles.begin(), m_valueHoles.end());
+    std::size_t kept = 0;
+    std::size_t hole = 0;
+    for (std::size_t at = 0; at < m_values.size(); ++at) {
+        if (hole < m_valueHoles.size() && m_valueHoles[hole] == at) {
+            ++hole;
+            continue;
+        }
+        if (kept != at)
+            m_values[kept] = std::move(m_values[at]);
+        ++kept;
+    }
+    m_values.resize(kept);
+    std::vector<std::uint32_t>().swap(m_valueHoles);
+    IndexValues();
+}
+
+void Key::Settle() const {
+    std::vector<const Key*> pending{this};
+    while (!pending.empty()) {
+        const Key* key = pending.back();
+        pending.pop_back();
+        key->SettleSubkeys();
+        key->SettleValues();
+        for (const auto& subkey : key->m_subkeys)
+            pending.push_back(subkey.get());
+    }
 }
 
 namespace {
@@ -226,43 +431,22 @@ std::optional<std::uint32_t> ParseHexNumber(std::string_view s, std::size_t maxD
     return n;
 }
 
-std::vector<std::string> SplitKeyPath(std::string_view path) {
-    std::vector<std::string> parts;
-    std::size_t start = 0;
-    for (;;) {
-        std::size_t at = path.find('\\', start);
-        parts.emplace_back(path.substr(start, at == std::string_view::npos ? at : at - start));
-        if (at == std::string_view::npos)
-            break;
-        start = at + 1;
-    }
-    return parts;
-}
-
 class DocumentParser {
 public:
-    DocumentParser(std::string_view text, bool unicode, std::vector<RegEdit>& edits)
-        : m_unicode(unicode), m_edits(edits) {
-        std::size_t start = 0;
-        while (start <= text.size()) {
-            std::size_t end = text.find('\n', start);
-            if (end == std::string_view::npos) {
-                if (start < text.size())
-                    m_lines.push_back(text.substr(start));
-                break;
-            }
-            m_lines.push_back(text.substr(start, end - start));
-            start = end + 1;
-        }
-    }
+    DocumentParser(std::string_view text, bool unicode, const EditSink& sink)
+        : m_text(text), m_unicode(unicode), m_sink(sink) {}
 
     std::optional<ParseError> Run() {
         // The header line was checked by the caller.
-        for (m_index = 1; m_index < m_lines.size(); ++m_index) {
-            std::string_view line = Trim(m_lines[m_index]);
+        std::string_view line;
+        NextLine(line);
+        while (NextLine(line)) {
+            line = Trim(line);
             if (line.empty() || line.front() == ';')
                 continue;
             bool ok = line.front() == '[' ? Section(line) : ValueLine(line);
+            if (m_refused)
+                return m_refused;
             if (!ok)
                 return ParseError{m_errorLine ? m_errorLine : LineNumber(), m_reason};
         }
@@ -270,7 +454,18 @@ public:
     }
 
 private:
-    int LineNumber() const { return static_cast<int>(m_index) + 1; }
+    // The lines are taken one at a time, never all listed: a large file needs no second copy.
+    bool NextLine(std::string_view& line) {
+        if (m_next > m_text.size() || (m_next == m_text.size() && m_lineCount > 0))
+            return false;
+        const std::size_t end = m_text.find('\n', m_next);
+        line = m_text.substr(m_next, end == std::string_view::npos ? end : end - m_next);
+        m_next = end == std::string_view::npos ? m_text.size() + 1 : end + 1;
+        ++m_lineCount;
+        return true;
+    }
+
+    int LineNumber() const { return static_cast<int>(m_lineCount); }
 
     bool Fail(std::string reason) {
         m_reason = std::move(reason);
@@ -289,23 +484,52 @@ private:
             name.remove_prefix(1);
         if (!name.empty() && name.back() == '\\')
             name.remove_suffix(1);
-        std::vector<std::string> parts = SplitKeyPath(name);
-        for (const std::string& part : parts)
-            if (part.empty())
-                return Fail("an empty key name in a section");
-        if (parts.size() - 1 > kMaxKeyDepth)
+        // The section's root and path stay in m_edit for the values that follow.
+        if (!SplitSectionName(name))
+            return Fail("an empty key name in a section");
+        if (m_edit.path.size() > kMaxKeyDepth)
             return Fail("a key more than " + std::to_string(kMaxKeyDepth) +
                         " levels below its root");
-        RegEdit edit;
-        edit.kind = remove ? RegEdit::Kind::DeleteKey : RegEdit::Kind::CreateKey;
-        edit.rootName = parts.front();
-        edit.path.assign(parts.begin() + 1, parts.end());
-        edit.line = LineNumber();
-        m_section = edit;
+        m_edit.kind = remove ? RegEdit::Kind::DeleteKey : RegEdit::Kind::CreateKey;
+        m_edit.value.name.clear();
+        m_edit.value.data.clear();
+        m_edit.line = LineNumber();
         m_inSection = true;
         m_sectionDeleted = remove;
-        m_edits.push_back(std::move(edit));
-        return true;
+        return Hand();
+    }
+
+    // Splits name into the root and path of m_edit, reusing their strings from the section
+    // before; false when a part is empty.
+    bool SplitSectionName(std::string_view name) {
+        std::size_t below = 0;
+        std::size_t start = 0;
+        bool empty = false;
+        for (bool root = true;; root = false) {
+            const std::size_t at = name.find('\\', start);
+            const std::string_view part =
+                name.substr(start, at == std::string_view::npos ? at : at - start);
+            empty = empty || part.empty();
+            if (root) {
+                m_edit.rootName.assign(part);
+            } else {
+                if (below < m_edit.path.size())
+                    m_edit.path[below].assign(part);
+                else
+                    m_edit.path.emplace_back(part);
+                ++below;
+            }
+            if (at == std::string_view::npos)
+                break;
+            start = at + 1;
+        }
+        m_edit.path.resize(below);
+        return !empty;
+    }
+
+    bool Hand() {
+        m_refused = m_sink(m_edit);
+        return !m_refused;
     }
 
     // A quoted text with \\ and \" escapes; s starts after the opening quote.
@@ -334,9 +558,10 @@ private:
     bool ValueLine(std::string_view line) {
         if (!m_inSection)
             return Fail("a value before the first key section");
-        RegEdit edit;
-        edit.rootName = m_section.rootName;
-        edit.path = m_section.path;
+        RegEdit& edit = m_edit;
+        edit.value.type = REG_NONE;
+        edit.value.name.clear();
+        edit.value.data.clear();
         edit.line = LineNumber();
         std::string_view rest = line;
         if (rest.front() == '@') {
@@ -354,9 +579,7 @@ private:
         rest = TrimLeft(rest.substr(1));
         if (!Data(rest, edit))
             return false;
-        if (!m_sectionDeleted)
-            m_edits.push_back(std::move(edit));
-        return true;
+        return m_sectionDeleted || Hand();
     }
 
     bool Data(std::string_view rest, RegEdit& edit) {
@@ -421,10 +644,10 @@ private:
         for (;;) {
             if (!part.empty() && part.back() == '\\') {
                 joined += part.substr(0, part.size() - 1);
-                if (m_index + 1 >= m_lines.size())
+                std::string_view next;
+                if (!NextLine(next))
                     return Fail("a hex value continued past the end of the file");
-                ++m_index;
-                part = Trim(m_lines[m_index]);
+                part = Trim(next);
                 continue;
             }
             joined += part;
@@ -452,11 +675,13 @@ private:
         return true;
     }
 
-    std::vector<std::string_view> m_lines;
-    std::size_t m_index = 0;
+    std::string_view m_text;
+    std::size_t m_next = 0;      // where the next line starts
+    std::size_t m_lineCount = 0; // lines taken so far
     bool m_unicode;
-    std::vector<RegEdit>& m_edits;
-    RegEdit m_section;
+    const EditSink& m_sink;
+    RegEdit m_edit;
+    std::optional<ParseError> m_refused;
     bool m_inSection = false;
     bool m_sectionDeleted = false;
     std::string m_reason;
@@ -465,7 +690,7 @@ private:
 
 } // namespace
 
-std::optional<ParseError> ParseRegDocument(std::string_view bytes, std::vector<RegEdit>& edits) {
+std::optional<ParseError> ParseRegDocument(std::string_view bytes, const EditSink& sink) {
     std::string decoded;
     std::string_view text = bytes;
     if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
@@ -480,46 +705,87 @@ std::optional<ParseError> ParseRegDocument(std::string_view bytes, std::vector<R
     if (!unicode && header != kRegedit4Header)
         return ParseError{1, "the first line is neither REGEDIT4 nor Windows Registry Editor "
                              "Version 5.00"};
-    return DocumentParser(text, unicode, edits).Run();
+    return DocumentParser(text, unicode, sink).Run();
+}
+
+std::optional<ParseError> ParseRegDocument(std::string_view bytes, std::vector<RegEdit>& edits) {
+    return ParseRegDocument(bytes, [&edits](const RegEdit& edit) -> std::optional<ParseError> {
+        edits.push_back(edit);
+        return std::nullopt;
+    });
+}
+
+Key& EditApplier::SectionKey(const std::vector<std::string>& path, bool& created) {
+    created = false;
+    if (!m_sectionKey || path != m_sectionPath) {
+        m_sectionKey = &m_root.Create(path, &created);
+        m_sectionPath = path;
+    }
+    return *m_sectionKey;
+}
+
+std::optional<ParseError> EditApplier::Apply(const RegEdit& edit) {
+    if (!NamesEqual(edit.rootName, m_rootName))
+        return std::nullopt;
+    return ApplyToRoot(edit);
+}
+
+std::optional<ParseError> EditApplier::ApplyToRoot(const RegEdit& edit) {
+    bool created = false;
+    switch (edit.kind) {
+    case RegEdit::Kind::CreateKey:
+        SectionKey(edit.path, created);
+        m_changed = m_changed || created;
+        break;
+    case RegEdit::Kind::DeleteKey: {
+        if (edit.path.empty())
+            return ParseError{edit.line, "a root key cannot be deleted"};
+        // The kept key may lie below the one deleted.
+        m_sectionKey = nullptr;
+        std::vector<std::string> parent(edit.path.begin(), edit.path.end() - 1);
+        if (Key* key = m_root.Find(parent))
+            m_changed = key->RemoveSubkey(edit.path.back()) || m_changed;
+        break;
+    }
+    case RegEdit::Kind::SetValue: {
+        Key& key = SectionKey(edit.path, created);
+        const bool set = key.SetValue(edit.value.name, edit.value.type, edit.value.data);
+        m_changed = m_changed || created || set;
+        break;
+    }
+    case RegEdit::Kind::DeleteValue:
+        if (Key* key =
+                m_sectionKey && edit.path == m_sectionPath ? m_sectionKey : m_root.Find(edit.path))
+            m_changed = key->RemoveValue(edit.value.name) || m_changed;
+        break;
+    }
+    return std::nullopt;
 }
 
 std::optional<ParseError> ApplyEdits(const std::vector<RegEdit>& edits, std::string_view rootName,
-                                     Key& root) {
-    for (const RegEdit& edit : edits) {
-        if (!NamesEqual(edit.rootName, rootName))
-            continue;
-        switch (edit.kind) {
-        case RegEdit::Kind::CreateKey:
-            root.Create(edit.path);
+                                     Key& root, bool* changed) {
+    EditApplier applier(rootName, root);
+    std::optional<ParseError> error;
+    for (const RegEdit& edit : edits)
+        if ((error = applier.Apply(edit)))
             break;
-        case RegEdit::Kind::DeleteKey: {
-            if (edit.path.empty())
-                return ParseError{edit.line, "a root key cannot be deleted"};
-            std::vector<std::string> parent(edit.path.begin(), edit.path.end() - 1);
-            if (Key* key = root.Find(parent))
-                key->RemoveSubkey(edit.path.back());
-            break;
-        }
-        case RegEdit::Kind::SetValue:
-            root.Create(edit.path).SetValue(edit.value.name, edit.value.type, edit.value.data);
-            break;
-        case RegEdit::Kind::DeleteValue:
-            if (Key* key = root.Find(edit.path))
-                key->RemoveValue(edit.value.name);
-            break;
-        }
-    }
-    return std::nullopt;
+    if (changed)
+        *changed = applier.Changed();
+    return error;
 }
 
 namespace {
 
 void AppendQuoted(std::string& out, std::string_view text) {
     out += '"';
-    for (char c : text) {
-        if (c == '\\' || c == '"')
-            out += '\\';
-        out += c;
+    for (;;) {
+        const std::size_t special = text.find_first_of("\\\"");
+        out += text.substr(0, special);
+        if (special == std::string_view::npos)
+            break;
+        out += '\\';
+        out += text[special];
+        text.remove_prefix(special + 1);
     }
     out += '"';
 }
@@ -532,36 +798,36 @@ bool FitsQuotedText(const std::vector<BYTE>& data) {
                         [](BYTE b) { return b == 0 || b == '\r' || b == '\n'; });
 }
 
-void AppendHex(std::string& out, std::string line, const std::vector<BYTE>& data) {
+// Written straight into out, the line measured from lineStart: a hive of many values is
+// written without a string per line.
+void AppendHex(std::string& out, std::size_t lineStart, const std::vector<BYTE>& data) {
     constexpr std::size_t kWrapAt = 76;
-    char byte[4];
+    constexpr char kDigits[] = "0123456789abcdef";
     for (std::size_t i = 0; i < data.size(); ++i) {
-        std::snprintf(byte, sizeof byte, "%02x", data[i]);
-        line += byte;
+        out += kDigits[data[i] >> 4];
+        out += kDigits[data[i] & 0x0F];
         if (i + 1 < data.size()) {
-            line += ',';
-            if (line.size() > kWrapAt) {
-                out += line;
+            out += ',';
+            if (out.size() - lineStart > kWrapAt) {
                 out += "\\\r\n";
-                line = "  ";
+                lineStart = out.size();
+                out += "  ";
             }
         }
     }
-    out += line;
     out += "\r\n";
 }
 
 void AppendValue(std::string& out, const Value& value) {
-    std::string line;
+    const std::size_t lineStart = out.size();
     if (value.name.empty())
-        line = "@";
+        out += '@';
     else
-        AppendQuoted(line, value.name);
-    line += '=';
+        AppendQuoted(out, value.name);
+    out += '=';
     if (value.type == REG_SZ && FitsQuotedText(value.data)) {
-        AppendQuoted(line, std::string_view(reinterpret_cast<const char*>(value.data.data()),
-                                            value.data.size() - 1));
-        out += line;
+        AppendQuoted(out, std::string_view(reinterpret_cast<const char*>(value.data.data()),
+                                           value.data.size() - 1));
         out += "\r\n";
         return;
     }
@@ -571,18 +837,25 @@ void AppendValue(std::string& out, const Value& value) {
             number = (number << 8) | value.data[static_cast<std::size_t>(i)];
         char text[16];
         std::snprintf(text, sizeof text, "dword:%08x", static_cast<unsigned>(number));
-        out += line + text + "\r\n";
+        out += text;
+        out += "\r\n";
         return;
     }
     if (value.type == REG_BINARY) {
-        line += "hex:";
+        out += "hex:";
     } else {
         char prefix[24];
         std::snprintf(prefix, sizeof prefix, "hex(%x):", static_cast<unsigned>(value.type));
-        line += prefix;
+        out += prefix;
     }
-    AppendHex(out, std::move(line), value.data);
+    AppendHex(out, lineStart, value.data);
 }
+
+} // namespace
+
+namespace {
+
+constexpr std::size_t kSerializeSlack = 64 * 1024;
 
 } // namespace
 
@@ -603,6 +876,10 @@ void SerializeKey(const Key& key, const std::string& fullName, std::string& out)
             name += '\\';
             name += next.key->Name();
         }
+        // A large hive's text grows fourfold, so that it is rarely moved; room not yet written
+        // costs nothing.
+        if (out.capacity() - out.size() < kSerializeSlack)
+            out.reserve(std::max(out.capacity() * 4, kSerializeSlack * 4));
         out += '[';
         out += name;
         out += "]\r\n";
@@ -615,8 +892,10 @@ void SerializeKey(const Key& key, const std::string& fullName, std::string& out)
     }
 }
 
-std::string SerializeHive(const Key& root, std::string_view rootName) {
-    std::string out(kRegedit4Header);
+std::string SerializeHive(const Key& root, std::string_view rootName, std::size_t expectedSize) {
+    std::string out;
+    out.reserve(expectedSize);
+    out += kRegedit4Header;
     out += "\r\n\r\n";
     if (!root.Values().empty()) {
         out += '[';
