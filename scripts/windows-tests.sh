@@ -53,6 +53,11 @@ help_file="$(winepath -w "$host/winhelp/brisvan.hlp")"
 wineserver -k 2>/dev/null || true
 timeout 1800 xvfb-run -a -s "-screen 0 1024x768x24 -ac" bash -c '
     set -e
+    # One server for the whole run: a program started while the last one'"'"'s server is
+    # shutting down can fail to start. Its services start here, away from the output of the
+    # tests, which ctest would otherwise wait on as long as they run.
+    wineserver -p
+    wine cmd /c exit < /dev/null > /dev/null 2>&1
     ctest --test-dir "$1" --output-on-failure --timeout 600
     echo "-- window tests run under Wine: $(ctest --test-dir "$1" -N -L windows | grep "Total Tests")"
     wine "$2" "$3"
