@@ -477,8 +477,13 @@ std::string BuildFolder() {
 } // namespace
 
 int main(int argc, char** argv) {
+    // One step alone, for a profiler or a system call tracer.
     if (argc == 3 && std::string(argv[1]) == "--purge-only") {
         Purge(argv[2]);
+        return 0;
+    }
+    if (argc == 3 && std::string(argv[1]) == "--make-only") {
+        MakeProfile(argv[2], ProfileSize{}, 7);
         return 0;
     }
     bool doubled = true;
