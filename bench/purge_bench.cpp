@@ -1,9 +1,10 @@
 // Times the folder purge on a synthetic browser profile against `find -delete` and `rm -rf`
 // doing the same deletions on identical copies, on a memory file system (/dev/shm) and on the
 // file system the benchmark was built on. For each it reports the median wall and CPU time of
-// interleaved rounds and their ratios, the system calls per deleted file (counted with
-// `strace -c -f` when it is installed), and how the purge grows when every count in the
-// profile doubles. It also compares the ways of reading a listed file's stored attributes.
+// interleaved rounds and their ratios, the system calls per deleted file (counted in a full
+// `strace -f` trace when strace is installed, its `-c` total beside), and how the purge grows when
+// every count in the profile doubles. Beside them runs the floor: the least a purge keeping the
+// same rules can do. It also compares the ways of reading a listed file's stored attributes.
 #include "cleaner/folder_purge.h"
 #include "platform/win32.h"
 
@@ -12,6 +13,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -151,6 +154,46 @@ void Purge(const std::string& root) {
     SetCurrentDirectoryA("/");
 }
 
+// The least any purge that keeps the rules can do, for scale: per file one lstat, one read of
+// the stored attributes and one unlink, each relative to the listed folder; folders one level
+// down are emptied and removed. No skip counts, no desktop.ini, no parking.
+void FloorPurgeFolder(int parent, const char* name, int depth) {
+    const int folder = openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (folder < 0)
+        return;
+    DIR* listing = fdopendir(folder);
+    while (const dirent* entry = readdir(listing)) {
+        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0)
+            continue;
+        if (entry->d_type == DT_DIR) {
+            if (depth == 0) {
+                FloorPurgeFolder(folder, entry->d_name, depth + 1);
+                unlinkat(folder, entry->d_name, AT_REMOVEDIR);
+            }
+            continue;
+        }
+        struct stat st;
+        if (fstatat(folder, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+            continue;
+        char buffer[256];
+        struct {
+            std::uint64_t value;
+            std::uint32_t size;
+            std::uint32_t flags;
+        } args{reinterpret_cast<std::uintptr_t>(buffer), sizeof buffer, 0};
+        const long stored = syscall(SYS_getxattrat, folder, entry->d_name, AT_SYMLINK_NOFOLLOW,
+                                    "user.DOSATTRIB", &args, sizeof args);
+        if ((st.st_mode & S_IWUSR) && (stored < 0 || std::strncmp(buffer, "0x0", 3) == 0))
+            unlinkat(folder, entry->d_name, 0);
+    }
+    closedir(listing);
+}
+
+void FloorPurge(const std::string& root) {
+    for (const std::string& folder : {root + "/Cookies", root + "/History", root + "/Cache"})
+        FloorPurgeFolder(AT_FDCWD, folder.c_str(), 0);
+}
+
 // Runs a program and waits for it; false when it did not end well.
 bool RunProgram(const std::vector<std::string>& arguments) {
     std::vector<char*> argv;
@@ -182,21 +225,25 @@ std::vector<std::string> RmArguments(const std::string& root) {
     return arguments;
 }
 
-enum class Tool { Purge, Find, Rm };
-constexpr Tool kTools[] = {Tool::Purge, Tool::Find, Tool::Rm};
-constexpr const char* kToolNames[] = {"purge", "find -delete", "rm -rf"};
+enum class Tool { Purge, Find, Rm, Floor };
+constexpr Tool kTools[] = {Tool::Purge, Tool::Find, Tool::Rm, Tool::Floor};
+constexpr int kToolCount = 4;
+constexpr const char* kToolNames[] = {"purge", "find -delete", "rm -rf", "floor"};
 
 const char* NameOf(Tool tool) {
     return kToolNames[static_cast<int>(tool)];
 }
 
 Run Timed(Tool tool, const std::string& root) {
-    const int who = tool == Tool::Purge ? RUSAGE_SELF : RUSAGE_CHILDREN;
+    const bool inProcess = tool == Tool::Purge || tool == Tool::Floor;
+    const int who = inProcess ? RUSAGE_SELF : RUSAGE_CHILDREN;
     const double cpuBefore = CpuSeconds(who);
     const auto start = std::chrono::steady_clock::now();
     bool ok = true;
     if (tool == Tool::Purge)
         Purge(root);
+    else if (tool == Tool::Floor)
+        FloorPurge(root);
     else
         ok = RunProgram(tool == Tool::Find ? FindArguments(root) : RmArguments(root));
     const auto end = std::chrono::steady_clock::now();
@@ -229,18 +276,18 @@ double Median(std::vector<double> values) {
 }
 
 struct Medians {
-    Run of[3];
+    Run of[kToolCount];
 };
 
-// Each round builds one profile per tool and times the three deletions, starting with a
+// Each round builds one profile per tool and times each deletion, starting with a
 // different tool each round, so that write-back left over from one run does not always fall on
 // the same side.
 Medians Measure(const std::string& workFolder, const ProfileSize& size, const std::string& label,
                 int rounds) {
-    std::vector<double> walls[3];
-    std::vector<double> cpus[3];
+    std::vector<double> walls[kToolCount];
+    std::vector<double> cpus[kToolCount];
     for (int round = 0; round < rounds; ++round) {
-        std::string roots[3];
+        std::string roots[kToolCount];
         for (const Tool tool : kTools) {
             const int at = static_cast<int>(tool);
             roots[at] = workFolder + "/" + std::to_string(at);
@@ -249,8 +296,8 @@ Medians Measure(const std::string& workFolder, const ProfileSize& size, const st
         const Count before = CountEntries(roots[0]);
         std::printf("%s round %d: %zu files, %zu folders;", label.c_str(), round + 1, before.files,
                     before.folders);
-        for (int turn = 0; turn < 3; ++turn) {
-            const int at = (round + turn) % 3;
+        for (int turn = 0; turn < kToolCount; ++turn) {
+            const int at = (round + turn) % kToolCount;
             sync();
             const Run run = Timed(kTools[at], roots[at]);
             walls[at].push_back(run.wall);
@@ -267,7 +314,7 @@ Medians Measure(const std::string& workFolder, const ProfileSize& size, const st
             fs::remove_all(root);
     }
     Medians medians;
-    for (int at = 0; at < 3; ++at)
+    for (int at = 0; at < kToolCount; ++at)
         medians.of[at] = {Median(walls[at]), Median(cpus[at])};
     return medians;
 }
@@ -335,8 +382,10 @@ void CountCalls(const std::string& workFolder, const ProfileSize& size, const st
         const std::size_t filesBefore = CountEntries(root).files;
         const std::string trace = workFolder + "/strace.txt";
         std::vector<std::string> arguments{"strace", "-f", "-C", "-qq", "-o", trace, "--"};
-        if (tool == Tool::Purge) {
-            arguments.insert(arguments.end(), {SelfPath(), "--purge-only", root});
+        if (tool == Tool::Purge || tool == Tool::Floor) {
+            arguments.insert(
+                arguments.end(),
+                {SelfPath(), tool == Tool::Purge ? "--purge-only" : "--floor-only", root});
         } else {
             const auto command = tool == Tool::Find ? FindArguments(root) : RmArguments(root);
             arguments.insert(arguments.end(), command.begin(), command.end());
@@ -427,7 +476,7 @@ struct Figures {
 
 void PrintRatios(const std::string& label, const Medians& medians) {
     const Run& purge = medians.of[0];
-    for (const Tool tool : {Tool::Find, Tool::Rm}) {
+    for (const Tool tool : {Tool::Find, Tool::Rm, Tool::Floor}) {
         const Run& other = medians.of[static_cast<int>(tool)];
         std::printf("%s: purge %.3f s (cpu %.3f s), %s %.3f s (cpu %.3f s): wall ratio %.2f, "
                     "cpu ratio %.2f\n",
@@ -480,6 +529,10 @@ int main(int argc, char** argv) {
     // One step alone, for a profiler or a system call tracer.
     if (argc == 3 && std::string(argv[1]) == "--purge-only") {
         Purge(argv[2]);
+        return 0;
+    }
+    if (argc == 3 && std::string(argv[1]) == "--floor-only") {
+        FloorPurge(argv[2]);
         return 0;
     }
     if (argc == 3 && std::string(argv[1]) == "--make-only") {

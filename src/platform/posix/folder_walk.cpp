@@ -160,6 +160,7 @@ struct FolderEntries::State {
     };
 
     DIR* dir = nullptr;
+    int folder = -1; // the listing's own descriptor
     bool ordered = false;
     // Ordered: every name, read before the first is given. In any order: none; the names come
     // straight from the folder as it is read.
@@ -170,7 +171,7 @@ struct FolderEntries::State {
     bool attributesRead = false;
     DWORD attributes = INVALID_FILE_ATTRIBUTES;
 
-    int Folder() const { return dirfd(dir); }
+    int Folder() const { return folder; }
 
     // The type by the entry's lstat when the file system does not tell it in the listing.
     void SettleType() {
@@ -226,7 +227,10 @@ struct FolderEntries::State {
 FolderEntries::FolderEntries(Order order) : m_state(std::make_unique<State>()) {
     m_state->ordered = order == Order::Listing;
     m_state->dir = opendir(".");
-    if (m_state->dir && m_state->ordered)
+    if (!m_state->dir)
+        return;
+    m_state->folder = dirfd(m_state->dir);
+    if (m_state->ordered)
         m_state->ReadAll();
 }
 
