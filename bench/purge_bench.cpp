@@ -49,14 +49,13 @@ struct ProfileSize {
     int cookies = 20000;
 };
 
-// Twice the entries of every kind. The install folder has room for 100 parked History
-// folders, so the base profile holds 40 of them.
+// Twice the entries of every kind, so twice the work: twice the cookies, loose cache files,
+// cache folders and History folders, each folder as full as before. The install folder has
+// room for 100 parked History folders, so the base profile holds 40 of them.
 ProfileSize Doubled(ProfileSize size) {
     size.cacheFolders *= 2;
-    size.filesPerCacheFolder *= 2;
     size.looseCacheFiles *= 2;
     size.historyFolders *= 2;
-    size.filesPerHistoryFolder *= 2;
     size.cookies *= 2;
     return size;
 }
