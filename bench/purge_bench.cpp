@@ -508,10 +508,13 @@ void MeasureIn(const std::string& parent, int rounds, bool doubled, bool countCa
     PrintRatios("base", figures.base);
     if (doubled) {
         PrintRatios("double", figures.doubled);
-        const Run& small = figures.base.of[0];
-        const Run& large = figures.doubled.of[0];
-        std::printf("purge growth when every count doubles: wall %.2f, cpu %.2f\n",
-                    large.wall / small.wall, large.cpu / small.cpu);
+        // The others' growth beside, since the file system's own cost per file may grow too.
+        for (const Tool tool : kTools) {
+            const Run& small = figures.base.of[static_cast<int>(tool)];
+            const Run& large = figures.doubled.of[static_cast<int>(tool)];
+            std::printf("%s growth when every count doubles: wall %.2f, cpu %.2f\n", NameOf(tool),
+                        large.wall / small.wall, large.cpu / small.cpu);
+        }
     }
     std::fflush(stdout);
 }
