@@ -17,41 +17,20 @@ constexpr int kCacheSkip = 3;
 constexpr int kParkingSlots = 100;
 constexpr int kRandomDraws = 100;
 
-// The walks read the current folder entry by entry; the listing is closed however a walk ends.
-class Listing {
-public:
-    Listing() : m_handle(FindFirstFileA("*.*", &m_data)) {}
-    ~Listing() {
-        if (m_handle != INVALID_HANDLE_VALUE)
-            FindClose(m_handle);
-    }
-    Listing(const Listing&) = delete;
-    Listing& operator=(const Listing&) = delete;
-
-    bool Valid() const { return m_handle != INVALID_HANDLE_VALUE; }
-    const WIN32_FIND_DATAA& Entry() const { return m_data; }
-    bool Next() {
-        KeepAnswering();
-        return FindNextFileA(m_handle, &m_data) != FALSE;
-    }
-
-private:
-    WIN32_FIND_DATAA m_data{};
-    HANDLE m_handle;
-};
-
 using brisvane::platform::EnterSubfolder;
+using brisvane::platform::FolderEntries;
 using brisvane::platform::HeldFolder;
 using brisvane::platform::IsEntryName;
 using brisvane::platform::MoveFolderInto;
 
-bool IsPlainFile(DWORD attributes) {
-    return (attributes & kNotPlain) == 0;
+// The next entry of a walk; a large folder keeps the program answering while it is walked.
+bool NextEntry(FolderEntries& entries) {
+    KeepAnswering();
+    return entries.Next();
 }
 
-// A link or other reparse point: never entered, and not a file either.
-bool IsLink(DWORD attributes) {
-    return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+bool IsPlainFile(DWORD attributes) {
+    return (attributes & kNotPlain) == 0;
 }
 
 // A folder that a walk may enter, park or remove: never a link or other reparse point, so that
@@ -105,21 +84,39 @@ bool ParkInto(const char* folder, const HeldFolder& installFolder) {
 } // namespace
 
 void PurgeFiles() {
-    Listing listing;
-    if (!listing.Valid())
-        return;
-    do {
-        const WIN32_FIND_DATAA& entry = listing.Entry();
-        if (IsPlainFile(entry.dwFileAttributes) && IsEntryName(entry.cFileName))
-            DeleteFileA(entry.cFileName);
-    } while (listing.Next());
+    // Nothing here depends on the order of the entries, so they are taken as the folder gives
+    // them; a folder is passed over by what the listing says, without a further look.
+    FolderEntries entries(FolderEntries::Order::AnyOrder);
+    while (NextEntry(entries)) {
+        if (entries.IsFolder() || !IsEntryName(entries.Name()))
+            continue;
+        // An entry gone since it was listed has every bit set: it is no plain file.
+        if (IsPlainFile(entries.Attributes()))
+            entries.Delete();
+    }
 }
 
-void DropDesktopIni() {
+namespace {
+
+// DropDesktopIni that tells whether a "desktop.ini" file is still there afterwards. The name is
+// looked up once: the spelling found is the one changed and deleted.
+bool DropDesktopIniAndCheck() {
+    WIN32_FIND_DATAA found{};
+    const HANDLE lookup = FindFirstFileA("desktop.ini", &found);
+    if (lookup == INVALID_HANDLE_VALUE)
+        return false;
+    FindClose(lookup);
     // A "desktop.ini" whose attributes can't be reset (one with other names elsewhere, say)
     // is left as it is.
-    if (SetFileAttributesA("desktop.ini", FILE_ATTRIBUTE_NORMAL))
-        DeleteFileA("desktop.ini");
+    if (SetFileAttributesA(found.cFileName, FILE_ATTRIBUTE_NORMAL) && DeleteFileA(found.cFileName))
+        return false;
+    return !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+} // namespace
+
+void DropDesktopIni() {
+    DropDesktopIniAndCheck();
 }
 
 void ParkSubfolders(const std::string& installFolder) {
@@ -129,23 +126,20 @@ void ParkSubfolders(const std::string& installFolder) {
     const HeldFolder history = HeldFolder::Current();
     if (!install.Valid() || !history.Valid())
         return;
-    Listing listing;
-    if (!listing.Valid())
-        return;
+    FolderEntries entries(FolderEntries::Order::Listing);
     int counter = 0;
-    do {
-        const WIN32_FIND_DATAA& entry = listing.Entry();
-        if (counter++ < kHistorySkip || !IsRealFolder(entry.dwFileAttributes) ||
-            !IsEntryName(entry.cFileName))
+    while (NextEntry(entries)) {
+        const char* name = entries.Name();
+        if (counter++ < kHistorySkip || !entries.IsFolder() || !IsEntryName(name))
             continue;
         // Entering tells a folder of its own from a link or mount put there since the listing;
         // the move needs the History folder current again.
-        const bool isFolder = EnterSubfolder(entry.cFileName);
+        if (!EnterSubfolder(name))
+            continue;
         if (!history.MakeCurrent())
             return;
-        if (isFolder)
-            ParkInto(entry.cFileName, install);
-    } while (listing.Next());
+        ParkInto(name, install);
+    }
 }
 
 bool ParkFolder(const std::string& folder, const std::string& installFolder) {
@@ -163,49 +157,42 @@ void EmptySubfolders() {
     const HeldFolder cache = HeldFolder::Current();
     if (!cache.Valid())
         return;
-    Listing listing;
-    if (!listing.Valid())
-        return;
+    FolderEntries entries(FolderEntries::Order::Listing);
     // Once the cache folder's own "desktop.ini" is gone, or its plain files have been purged,
     // doing it again for each later entry changes nothing; skipping keeps a large cache folder
     // from being read once per entry.
     bool cacheIniMayExist = true;
     bool cacheFilesPurged = false;
-    const auto dropCacheIni = [&] {
-        if (!cacheIniMayExist)
-            return;
-        DropDesktopIni();
-        const DWORD attributes = GetFileAttributesA("desktop.ini");
-        cacheIniMayExist =
-            attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-    };
     int counter = 0;
-    do {
-        const WIN32_FIND_DATAA& entry = listing.Entry();
-        const DWORD attributes = entry.dwFileAttributes;
+    while (NextEntry(entries)) {
+        const char* name = entries.Name();
         const bool pastSkipped = counter++ >= kCacheSkip;
         // A link, or a name that could mean another entry, is left entirely alone.
-        if (IsLink(attributes) || !IsEntryName(entry.cFileName))
+        if (entries.IsLink() || !IsEntryName(name))
             continue;
-        if (pastSkipped) {
-            dropCacheIni();
-            if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-                if (EnterSubfolder(entry.cFileName)) {
-                    DropDesktopIni();
-                    PurgeFiles();
-                }
-            } else if (!cacheFilesPurged) {
-                // A file can't be entered: the cache folder is still current, and its own
-                // files go.
-                PurgeFiles();
-                cacheFilesPurged = true;
-            }
+        if (!pastSkipped) {
+            if (entries.IsFolder())
+                RemoveDirectoryA(name);
+            continue;
         }
-        if (!cache.MakeCurrent())
-            return;
-        if (attributes & FILE_ATTRIBUTE_DIRECTORY)
-            RemoveDirectoryA(entry.cFileName);
-    } while (listing.Next());
+        if (cacheIniMayExist)
+            cacheIniMayExist = DropDesktopIniAndCheck();
+        if (entries.IsFolder()) {
+            // Only a walk that went into the entry needs to come back to the cache folder.
+            if (EnterSubfolder(name)) {
+                DropDesktopIni();
+                PurgeFiles();
+                if (!cache.MakeCurrent())
+                    return;
+            }
+            RemoveDirectoryA(name);
+        } else if (!cacheFilesPurged && entries.Attributes() != INVALID_FILE_ATTRIBUTES) {
+            // A file can't be entered: the cache folder is still current, and its own files
+            // go. A file deleted since the listing began is not taken for one.
+            PurgeFiles();
+            cacheFilesPurged = true;
+        }
+    }
 }
 
 bool EnterFolder(const std::string& folder) {
@@ -219,22 +206,19 @@ void PurgeParkedFolders(const std::string& installFolder) {
     const HeldFolder install = HeldFolder::Current();
     if (!install.Valid())
         return;
-    Listing listing;
-    if (!listing.Valid())
-        return;
-    do {
-        const WIN32_FIND_DATAA& entry = listing.Entry();
-        const std::string name = entry.cFileName;
+    FolderEntries entries(FolderEntries::Order::Listing);
+    while (NextEntry(entries)) {
+        const char* name = entries.Name();
         // Only folders this program parked: a wrong install folder must not lose other files.
         // Every parked name sorts before the program's own files, so no count of leading
         // entries is skipped: "." and ".." are not parked names.
-        if (!IsParkedFolderName(name) || !IsRealFolder(entry.dwFileAttributes))
+        if (!IsParkedFolderName(name) || !entries.IsFolder())
             continue;
-        if (!EnterSubfolder(name.c_str()))
+        if (!EnterSubfolder(name))
             continue;
         PurgeFiles();
         if (!install.MakeCurrent())
             return;
-        RemoveDirectoryA(name.c_str());
-    } while (listing.Next());
+        RemoveDirectoryA(name);
+    }
 }

@@ -4,6 +4,9 @@
 // other file system, and a move that names its target by the held folder rather than a path.
 #pragma once
 
+#include "platform/win32.h"
+
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -52,5 +55,47 @@ bool EnterSubfolder(const char* name);
 // `newName`, never replacing an entry. On failure GetLastError() tells ERROR_ALREADY_EXISTS
 // (the name is taken) from anything else.
 bool MoveFolderInto(const char* source, const HeldFolder& target, const std::string& newName);
+
+// The entries of the current folder, one at a time, for a walk; the listing is closed however the
+// walk ends. Each entry is looked at no more than the walk needs: its name and what the listing
+// itself tells of it come free, its attributes are read once when asked for, and deleting it
+// trusts those attributes instead of looking the name up again.
+class FolderEntries {
+public:
+    enum class Order {
+        // ".", ".." and every name in the order the file calls list them, so that a walk's count
+        // of leading entries means the same on every system.
+        Listing,
+        // The names as the file system keeps them, without "." and "..": for a walk that
+        // counts none.
+        AnyOrder,
+    };
+
+    explicit FolderEntries(Order order);
+    ~FolderEntries();
+    FolderEntries(const FolderEntries&) = delete;
+    FolderEntries& operator=(const FolderEntries&) = delete;
+
+    // False when the folder could not be listed; there are no entries then.
+    bool Valid() const;
+    // Moves to the next entry, the first one on the first call; false when there is none left.
+    bool Next();
+
+    const char* Name() const;
+    // A link or other reparse point, as the listing tells it; never followed to find out.
+    bool IsLink() const;
+    // A folder of its own (not a link), as the listing tells it.
+    bool IsFolder() const;
+    // The entry's attributes, as GetFileAttributesA gives them; INVALID_FILE_ATTRIBUTES when the
+    // entry is gone.
+    DWORD Attributes();
+    // Deletes the entry as DeleteFileA would by its name: a folder, a link to a folder and a
+    // read-only file are refused. A link is removed itself, never what it leads to.
+    bool Delete();
+
+private:
+    struct State;
+    std::unique_ptr<State> m_state;
+};
 
 } // namespace brisvane::platform

@@ -273,6 +273,22 @@ TEST_F(FolderPurgeTest, CacheWalk_KeepsItsPlainFilesWhenOnlyFoldersFollowTheThir
     EXPECT_EQ(Names(cache), std::set<std::string>{"0first.htm"});
 }
 
+TEST_F(FolderPurgeTest, CacheWalk_DoesNotTakeTheDesktopIniItDroppedForALaterFile) {
+    if (OnWindows())
+        GTEST_SKIP() << "whether a listing still gives an entry deleted after it began is up to "
+                        "the system there";
+    // Listing: ".", "..", "0first.htm" (passed over), "A", "desktop.ini". The cache folder's
+    // "desktop.ini" goes at the fourth entry, so no file follows the third one any more.
+    const std::string cache = Folder("Cache", {"0first.htm", "desktop.ini"});
+    Folder("Cache/A", {"a"});
+    SetDosAttributes(cache + "/desktop.ini", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    ASSERT_NO_FATAL_FAILURE(Enter(cache));
+
+    EmptySubfolders();
+
+    EXPECT_EQ(Names(cache), std::set<std::string>{"0first.htm"});
+}
+
 TEST_F(FolderPurgeTest, CacheWalk_NeverEntersOrRemovesALink) {
     if (OnWindows())
         GTEST_SKIP() << kNoLinksOnWindows;

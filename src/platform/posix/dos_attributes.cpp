@@ -1,9 +1,24 @@
 #include "platform/posix/dos_attributes.h"
 
+#include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <sys/syscall.h>
 #include <sys/xattr.h>
+#include <unistd.h>
+
+// The attribute read relative to a folder descriptor (Linux 6.13); older headers lack it.
+#ifndef SYS_getxattrat
+#if defined(__alpha__)
+#define SYS_getxattrat 574
+#else
+#define SYS_getxattrat 464
+#endif
+#endif
 
 namespace brisvane::platform::posix {
 
@@ -64,6 +79,60 @@ std::optional<DWORD> ParseBlob(std::string_view value, std::size_t textEnd) {
     return ReadLittleEndian(value, offset, 4);
 }
 
+std::optional<DWORD> ParseRead(const char* buffer, ssize_t size) {
+    if (size < 0)
+        return std::nullopt;
+    return ParseDosAttrib(std::string_view(buffer, static_cast<std::size_t>(size)));
+}
+
+// The argument block of getxattrat.
+struct XattrArgs {
+    std::uint64_t value;
+    std::uint32_t size;
+    std::uint32_t flags;
+};
+
+// Set once the kernel turns out not to know getxattrat.
+std::atomic<bool> g_noGetxattrat{false};
+
+// Without /proc, the entry itself is opened, never through a link and without waiting on a
+// pipe, and its attribute read from that descriptor.
+std::optional<DWORD> ReadThroughOpen(int folder, const char* name) {
+    const int entry =
+        openat(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (entry < 0)
+        return std::nullopt;
+    char buffer[256];
+    const ssize_t size = fgetxattr(entry, kDosAttribName, buffer, sizeof buffer);
+    close(entry);
+    return ParseRead(buffer, size);
+}
+
+// The attributes made from an entry's lstat, its name, its stored bits and, for a link,
+// whether it leads to a folder.
+DWORD AttributesFrom(const struct stat& st, std::string_view name, std::optional<DWORD> stored,
+                     bool linkToFolder) {
+    DWORD attributes = 0;
+    if (S_ISLNK(st.st_mode)) {
+        attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+        if (linkToFolder)
+            attributes |= FILE_ATTRIBUTE_DIRECTORY;
+    } else if (S_ISDIR(st.st_mode)) {
+        attributes |= FILE_ATTRIBUTE_DIRECTORY;
+    } else if (!(st.st_mode & S_IWUSR)) {
+        attributes |= FILE_ATTRIBUTE_READONLY;
+    }
+
+    const bool dotEntry = name == "." || name == "..";
+    // Samba keeps the read-only bit there too, beside the mode bits: either makes it read-only.
+    if (stored)
+        attributes |= *stored & kStoredBits;
+    else if (!dotEntry && !name.empty() && name.front() == '.')
+        attributes |= FILE_ATTRIBUTE_HIDDEN;
+
+    return attributes == 0 ? FILE_ATTRIBUTE_NORMAL : attributes;
+}
+
 } // namespace
 
 std::optional<DWORD> ParseDosAttrib(std::string_view value) {
@@ -80,9 +149,25 @@ std::optional<DWORD> ReadDosAttrib(const std::string& path, bool followLink) {
     const ssize_t size = followLink
                              ? getxattr(path.c_str(), kDosAttribName, buffer, sizeof buffer)
                              : lgetxattr(path.c_str(), kDosAttribName, buffer, sizeof buffer);
-    if (size < 0)
-        return std::nullopt;
-    return ParseDosAttrib(std::string_view(buffer, static_cast<std::size_t>(size)));
+    return ParseRead(buffer, size);
+}
+
+std::optional<DWORD> ReadDosAttribAt(int folder, const char* name) {
+    char buffer[256];
+    if (!g_noGetxattrat.load(std::memory_order_relaxed)) {
+        XattrArgs args{reinterpret_cast<std::uintptr_t>(buffer), sizeof buffer, 0};
+        const long size = syscall(SYS_getxattrat, folder, name, AT_SYMLINK_NOFOLLOW, kDosAttribName,
+                                  &args, sizeof args);
+        if (size >= 0 || errno != ENOSYS)
+            return ParseRead(buffer, static_cast<ssize_t>(size));
+        g_noGetxattrat.store(true, std::memory_order_relaxed);
+    }
+    // Through the folder's descriptor in /proc: the kernel looks up only the name there.
+    const std::string path = "/proc/self/fd/" + std::to_string(folder) + "/" + name;
+    const ssize_t size = lgetxattr(path.c_str(), kDosAttribName, buffer, sizeof buffer);
+    if (size < 0 && (errno == ENOENT || errno == ENOTDIR) && access("/proc/self/fd", F_OK) != 0)
+        return ReadThroughOpen(folder, name);
+    return ParseRead(buffer, size);
 }
 
 bool WriteDosAttrib(const std::string& path, DWORD bits, bool followLink) {
@@ -98,28 +183,22 @@ bool WriteDosAttrib(const std::string& path, DWORD bits, bool followLink) {
 }
 
 DWORD AttributesOf(const std::string& path, std::string_view name, const struct stat& st) {
-    DWORD attributes = 0;
     if (S_ISLNK(st.st_mode)) {
-        attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+        // A symbolic link can't carry user attributes; don't ask.
         struct stat target;
-        if (stat(path.c_str(), &target) == 0 && S_ISDIR(target.st_mode))
-            attributes |= FILE_ATTRIBUTE_DIRECTORY;
-    } else if (S_ISDIR(st.st_mode)) {
-        attributes |= FILE_ATTRIBUTE_DIRECTORY;
-    } else if (!(st.st_mode & S_IWUSR)) {
-        attributes |= FILE_ATTRIBUTE_READONLY;
+        const bool toFolder = stat(path.c_str(), &target) == 0 && S_ISDIR(target.st_mode);
+        return AttributesFrom(st, name, std::nullopt, toFolder);
     }
+    return AttributesFrom(st, name, ReadDosAttrib(path), false);
+}
 
-    const bool dotEntry = name == "." || name == "..";
-    // A symbolic link can't carry user attributes; don't ask.
-    const auto stored = S_ISLNK(st.st_mode) ? std::nullopt : ReadDosAttrib(path);
-    // Samba keeps the read-only bit there too, beside the mode bits: either makes it read-only.
-    if (stored)
-        attributes |= *stored & kStoredBits;
-    else if (!dotEntry && !name.empty() && name.front() == '.')
-        attributes |= FILE_ATTRIBUTE_HIDDEN;
-
-    return attributes == 0 ? FILE_ATTRIBUTE_NORMAL : attributes;
+DWORD AttributesAt(int folder, const char* name, const struct stat& st) {
+    if (S_ISLNK(st.st_mode)) {
+        struct stat target;
+        const bool toFolder = fstatat(folder, name, &target, 0) == 0 && S_ISDIR(target.st_mode);
+        return AttributesFrom(st, name, std::nullopt, toFolder);
+    }
+    return AttributesFrom(st, name, ReadDosAttribAt(folder, name), false);
 }
 
 } // namespace brisvane::platform::posix

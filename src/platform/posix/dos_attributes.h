@@ -26,4 +26,11 @@ bool WriteDosAttrib(const std::string& path, DWORD bits, bool followLink = false
 // The attributes of the entry at `path`, whose lstat is `st` and whose own name is `name`.
 DWORD AttributesOf(const std::string& path, std::string_view name, const struct stat& st);
 
+// The bits stored on the entry `name` of the folder open as `folder`, never following a link
+// there. Only that one name is looked up, not the folder's whole path.
+std::optional<DWORD> ReadDosAttribAt(int folder, const char* name);
+
+// The attributes of the entry `name` of the folder open as `folder`, whose lstat is `st`.
+DWORD AttributesAt(int folder, const char* name, const struct stat& st);
+
 } // namespace brisvane::platform::posix

@@ -155,8 +155,6 @@ std::string DescriptorPath(int descriptor, const std::string& openedBy) {
 struct FindHandle {
     DIR* dir = nullptr;
     std::string folder; // absolute, so that a walk may change the current folder meanwhile
-    // Where the entries' attributes are read: the listed folder itself, not its path now.
-    std::string entryPrefix;
     std::vector<std::string> names;
     std::size_t next = 0;
 };
@@ -180,10 +178,11 @@ void FileTimeFrom(const struct timespec& time, FILETIME& out) {
     out.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
 }
 
-void FillFindData(const std::string& path, const std::string& name, const struct stat& st,
+// The attributes are read relative to the listed folder itself, not through its path now.
+void FillFindData(int folder, const std::string& name, const struct stat& st,
                   WIN32_FIND_DATAA& data) {
     std::memset(&data, 0, sizeof data);
-    data.dwFileAttributes = AttributesOf(path, name, st);
+    data.dwFileAttributes = AttributesAt(folder, name.c_str(), st);
     FileTimeFrom(st.st_ctim, data.ftCreationTime);
     FileTimeFrom(st.st_atim, data.ftLastAccessTime);
     FileTimeFrom(st.st_mtim, data.ftLastWriteTime);
@@ -202,7 +201,7 @@ bool NextEntry(FindHandle& find, WIN32_FIND_DATAA& data) {
         struct stat st;
         if (fstatat(dirfd(find.dir), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
             continue;
-        FillFindData(find.entryPrefix + name, name, st, data);
+        FillFindData(dirfd(find.dir), name, st, data);
         return true;
     }
     return false;
@@ -291,16 +290,17 @@ HANDLE FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData) {
         return INVALID_HANDLE_VALUE;
     }
     find->folder = AbsoluteFolder(folder);
-    find->entryPrefix = DescriptorPath(dirfd(find->dir), find->folder) + "/";
 
     const bool everything = pattern == "*" || pattern == "*.*";
     const bool wildcard = pattern.find_first_of("*?") != std::string::npos;
     if (!wildcard) {
         // A plain name lists the one entry it means.
-        if (IsDotName(pattern)) {
+        struct stat st;
+        if (IsDotName(pattern) ||
+            fstatat(dirfd(find->dir), pattern.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
             find->names.push_back(pattern);
-        } else {
-            std::string match = FindNameInFolder(find->folder, pattern);
+        } else if (MayHaveOtherSpellings(pattern)) {
+            std::string match = FindNameAmong(find->dir, pattern);
             if (!match.empty())
                 find->names.push_back(std::move(match));
         }
@@ -310,16 +310,17 @@ HANDLE FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData) {
             find->names.emplace_back(".");
         if (everything || MatchesWildcard(pattern, ".."))
             find->names.emplace_back("..");
-        const std::size_t dots = find->names.size();
+        std::vector<std::string> listed;
         while (const dirent* entry = readdir(find->dir)) {
             const std::string entryName = entry->d_name;
             if (IsDotName(entryName))
                 continue;
             if (everything || MatchesWildcard(pattern, entryName))
-                find->names.push_back(entryName);
+                listed.push_back(entryName);
         }
-        std::sort(find->names.begin() + static_cast<std::ptrdiff_t>(dots), find->names.end(),
-                  [](const std::string& a, const std::string& b) { return ListingLess(a, b); });
+        const std::vector<std::string_view> views(listed.begin(), listed.end());
+        for (const std::size_t at : ListingOrder(views))
+            find->names.push_back(std::move(listed[at]));
     }
 
     if (!NextEntry(*find, *lpFindFileData)) {

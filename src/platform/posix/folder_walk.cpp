@@ -1,13 +1,18 @@
 #include "platform/folder_walk.h"
 
+#include "platform/posix/dos_attributes.h"
 #include "platform/posix/file_api.h"
+#include "platform/posix/name_case.h"
 #include "platform/posix/path_lookup.h"
 
 #include <cerrno>
+#include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
+#include <vector>
 
 namespace brisvane::platform {
 
@@ -144,6 +149,142 @@ bool MoveFolderInto(const char* source, const HeldFolder& target, const std::str
         return Fail(ERROR_ALREADY_EXISTS);
     if (renameat(AT_FDCWD, resolved.path.c_str(), target.m_descriptor, newName.c_str()) != 0)
         return Fail(ErrorFromErrno(errno));
+    SetLastError(ERROR_SUCCESS);
+    return true;
+}
+
+struct FolderEntries::State {
+    struct Listed {
+        std::string name;
+        unsigned char type;
+    };
+
+    DIR* dir = nullptr;
+    int folder = -1; // the listing's own descriptor
+    bool ordered = false;
+    // Ordered: every name, read before the first is given. In any order: none; the names come
+    // straight from the folder as it is read.
+    std::vector<Listed> listed;
+    std::size_t next = 0;
+    const char* name = nullptr;
+    unsigned char type = DT_UNKNOWN;
+    bool attributesRead = false;
+    DWORD attributes = INVALID_FILE_ATTRIBUTES;
+
+    int Folder() const { return folder; }
+
+    // The type by the entry's lstat when the file system does not tell it in the listing.
+    void SettleType() {
+        if (type != DT_UNKNOWN)
+            return;
+        struct stat st;
+        if (fstatat(Folder(), name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+            return;
+        type = S_ISLNK(st.st_mode) ? DT_LNK : S_ISDIR(st.st_mode) ? DT_DIR : DT_REG;
+    }
+
+    void ReadAll() {
+        std::vector<Listed> names;
+        while (const dirent* entry = readdir(dir)) {
+            if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+                names.push_back({entry->d_name, entry->d_type});
+        }
+        std::vector<std::string_view> views;
+        views.reserve(names.size());
+        for (const Listed& entry : names)
+            views.emplace_back(entry.name);
+        listed.reserve(names.size() + 2);
+        listed.push_back({".", DT_DIR});
+        listed.push_back({"..", DT_DIR});
+        for (const std::size_t at : posix::ListingOrder(views))
+            listed.push_back(std::move(names[at]));
+    }
+
+    bool Next() {
+        attributesRead = false;
+        if (ordered) {
+            if (next == listed.size())
+                return false;
+            name = listed[next].name.c_str();
+            type = listed[next].type;
+            ++next;
+        } else {
+            const dirent* entry = nullptr;
+            do {
+                entry = readdir(dir);
+            } while (entry && (std::strcmp(entry->d_name, ".") == 0 ||
+                               std::strcmp(entry->d_name, "..") == 0));
+            if (!entry)
+                return false;
+            name = entry->d_name;
+            type = entry->d_type;
+        }
+        SettleType();
+        return true;
+    }
+};
+
+FolderEntries::FolderEntries(Order order) : m_state(std::make_unique<State>()) {
+    m_state->ordered = order == Order::Listing;
+    m_state->dir = opendir(".");
+    if (!m_state->dir)
+        return;
+    m_state->folder = dirfd(m_state->dir);
+    if (m_state->ordered)
+        m_state->ReadAll();
+}
+
+FolderEntries::~FolderEntries() {
+    if (m_state->dir)
+        closedir(m_state->dir);
+}
+
+bool FolderEntries::Valid() const {
+    return m_state->dir != nullptr;
+}
+
+bool FolderEntries::Next() {
+    return Valid() && m_state->Next();
+}
+
+const char* FolderEntries::Name() const {
+    return m_state->name ? m_state->name : "";
+}
+
+bool FolderEntries::IsLink() const {
+    return m_state->type == DT_LNK;
+}
+
+bool FolderEntries::IsFolder() const {
+    return m_state->type == DT_DIR;
+}
+
+DWORD FolderEntries::Attributes() {
+    State& state = *m_state;
+    if (!state.name)
+        return INVALID_FILE_ATTRIBUTES;
+    if (!state.attributesRead) {
+        struct stat st;
+        state.attributes = fstatat(state.Folder(), state.name, &st, AT_SYMLINK_NOFOLLOW) == 0
+                               ? posix::AttributesAt(state.Folder(), state.name, st)
+                               : INVALID_FILE_ATTRIBUTES;
+        state.attributesRead = true;
+    }
+    return state.attributes;
+}
+
+bool FolderEntries::Delete() {
+    const DWORD attributes = Attributes();
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return Fail(ERROR_FILE_NOT_FOUND);
+    // Read-only by its mode bits or its stored bits; root could delete it, Windows would not.
+    if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY))
+        return Fail(ERROR_ACCESS_DENIED);
+    // Removes the name in the listed folder itself: whatever has been put there since the
+    // attributes were read, no link is followed and nothing is opened.
+    if (unlinkat(m_state->Folder(), m_state->name, 0) != 0)
+        return Fail(ErrorFromErrno(errno));
+    m_state->attributes = INVALID_FILE_ATTRIBUTES;
     SetLastError(ERROR_SUCCESS);
     return true;
 }

@@ -162,6 +162,21 @@ bool NameListsBefore(std::string_view a, std::string_view b) {
     return order != 0 ? order < 0 : a < b;
 }
 
+std::vector<std::size_t> ListingOrder(const std::vector<std::string_view>& names) {
+    std::vector<std::u16string> keys;
+    keys.reserve(names.size());
+    for (const std::string_view name : names)
+        keys.push_back(UpcasedUnits(name));
+    std::vector<std::size_t> order(names.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        const int byKey = keys[a].compare(keys[b]);
+        return byKey != 0 ? byKey < 0 : names[a] < names[b];
+    });
+    return order;
+}
+
 bool MayHaveOtherSpellings(std::string_view name) {
     return std::any_of(name.begin(), name.end(), [](char c) {
         const auto byte = static_cast<unsigned char>(c);

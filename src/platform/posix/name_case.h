@@ -4,9 +4,11 @@
 // Windows-1252 code page, the single-byte text the program and older files use.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace brisvane::platform::posix {
 
@@ -39,6 +41,10 @@ inline bool NamesEqualIgnoringCase(std::string_view a, std::string_view b) {
 // The order Windows lists names in; names that differ only in case are ordered by their bytes,
 // so that the same names always come out the same way.
 bool NameListsBefore(std::string_view a, std::string_view b);
+
+// The positions of `names` taken in the order NameListsBefore gives; each name is upper-cased
+// once, not at every comparison.
+std::vector<std::size_t> ListingOrder(const std::vector<std::string_view>& names);
 
 // False only when no other spelling of the name can match it without regard to case (digits,
 // punctuation): then a folder need not be read to look for one.

@@ -48,6 +48,12 @@ std::string FindNameInFolder(const std::string& folder, std::string_view name) {
     DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
     if (!dir)
         return {};
+    std::string best = FindNameAmong(dir, name);
+    closedir(dir);
+    return best;
+}
+
+std::string FindNameAmong(DIR* dir, std::string_view name) {
     std::string best;
     while (const dirent* entry = readdir(dir)) {
         const std::string_view candidate(entry->d_name);
@@ -60,7 +66,6 @@ std::string FindNameInFolder(const std::string& folder, std::string_view name) {
         if (best.empty() || ListingLess(candidate, best))
             best = candidate;
     }
-    closedir(dir);
     return best;
 }
 

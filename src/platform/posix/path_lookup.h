@@ -3,6 +3,7 @@
 // names (name_case.h), when no entry has exactly that name.
 #pragma once
 
+#include <dirent.h>
 #include <string>
 #include <string_view>
 #include <sys/stat.h>
@@ -35,5 +36,8 @@ ResolvedPath ResolvePath(std::string_view name);
 // The entry of `folder` ("" for the current folder) whose name equals `name` without regard to
 // case: the exact name when it exists, else the first match in listing order. Empty when none.
 std::string FindNameInFolder(const std::string& folder, std::string_view name);
+
+// The same among the entries an open listing has still to give.
+std::string FindNameAmong(DIR* dir, std::string_view name);
 
 } // namespace brisvane::platform::posix

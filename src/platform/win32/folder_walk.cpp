@@ -2,6 +2,7 @@
 
 #include "platform/win32.h"
 
+#include <cstring>
 #include <utility>
 
 namespace brisvane::platform {
@@ -75,6 +76,71 @@ bool MoveFolderInto(const char* source, const HeldFolder& target, const std::str
         return false;
     }
     return MoveFileA(source, (target.m_path + "\\" + newName).c_str()) != FALSE;
+}
+
+// Windows lists a folder in its own order, "." and ".." first, and gives every entry's attributes
+// with it; there is nothing to gain by going round the file calls.
+struct FolderEntries::State {
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    WIN32_FIND_DATAA data{};
+    bool started = false;
+    bool withDots = true;
+
+    bool Advance() {
+        if (!started) {
+            started = true;
+            return true;
+        }
+        return FindNextFileA(handle, &data) != FALSE;
+    }
+
+    bool IsDot() const {
+        return std::strcmp(data.cFileName, ".") == 0 || std::strcmp(data.cFileName, "..") == 0;
+    }
+};
+
+FolderEntries::FolderEntries(Order order) : m_state(std::make_unique<State>()) {
+    m_state->withDots = order == Order::Listing;
+    m_state->handle = FindFirstFileA("*.*", &m_state->data);
+}
+
+FolderEntries::~FolderEntries() {
+    if (m_state->handle != INVALID_HANDLE_VALUE)
+        FindClose(m_state->handle);
+}
+
+bool FolderEntries::Valid() const {
+    return m_state->handle != INVALID_HANDLE_VALUE;
+}
+
+bool FolderEntries::Next() {
+    if (!Valid())
+        return false;
+    while (m_state->Advance()) {
+        if (m_state->withDots || !m_state->IsDot())
+            return true;
+    }
+    return false;
+}
+
+const char* FolderEntries::Name() const {
+    return m_state->data.cFileName;
+}
+
+bool FolderEntries::IsLink() const {
+    return (m_state->data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+bool FolderEntries::IsFolder() const {
+    return !IsLink() && (m_state->data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+DWORD FolderEntries::Attributes() {
+    return m_state->data.dwFileAttributes;
+}
+
+bool FolderEntries::Delete() {
+    return DeleteFileA(m_state->data.cFileName) != FALSE;
 }
 
 } // namespace brisvane::platform
