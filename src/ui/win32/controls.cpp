@@ -56,6 +56,17 @@ RECT PlaceInParent(const TControl* control) {
     return place;
 }
 
+// A control's outer size; a window's client size, which is what its controls see.
+SIZE SizeOf(const TControl* control) {
+    RECT place;
+    if (!control->Parent()) {
+        GetClientRect(Handle(control), &place);
+        return {place.right, place.bottom};
+    }
+    GetWindowRect(Handle(control), &place);
+    return {place.right - place.left, place.bottom - place.top};
+}
+
 // The size of the text in the control's font; wrapped at `wrapWidth` when it is above 0.
 SIZE TextSize(HWND window, const std::string& text, int wrapWidth) {
     HDC dc = GetDC(window);
@@ -124,23 +135,10 @@ int TControl::Top() const {
     return PlaceInParent(this).top;
 }
 int TControl::Width() const {
-    RECT place;
-    if (!Parent()) {
-        // A window's width and height are its client area's, as the controls see it.
-        GetClientRect(Handle(this), &place);
-        return place.right;
-    }
-    GetWindowRect(Handle(this), &place);
-    return place.right - place.left;
+    return SizeOf(this).cx;
 }
 int TControl::Height() const {
-    RECT place;
-    if (!Parent()) {
-        GetClientRect(Handle(this), &place);
-        return place.bottom;
-    }
-    GetWindowRect(Handle(this), &place);
-    return place.bottom - place.top;
+    return SizeOf(this).cy;
 }
 void TControl::SetBounds(int left, int top, int width, int height) {
     MoveWindow(Handle(this), NativeObject().originLeft + left, NativeObject().originTop + top,
