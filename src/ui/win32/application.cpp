@@ -108,11 +108,14 @@ void TApplication::QuitMessagePosted(int exitCode) {
     m_exitCode = exitCode;
 }
 
-void TApplication::ProcessMessages() {
+namespace {
+
+// Dispatches the waiting messages that `which` lets through (PM_QS_* flags; 0 for all). A quit
+// message is left for the loop that it is meant to end.
+void DispatchWaiting(UINT which) {
     MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE | which)) {
         if (message.message == WM_QUIT) {
-            // Left for the loop that it is meant to end.
             (PostQuitMessage)(static_cast<int>(message.wParam));
             return;
         }
@@ -120,16 +123,14 @@ void TApplication::ProcessMessages() {
     }
 }
 
+} // namespace
+
+void TApplication::ProcessMessages() {
+    DispatchWaiting(0);
+}
+
 void TApplication::ProcessMessagesExceptInput() {
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT | PM_QS_SENDMESSAGE)) {
-        if (message.message == WM_QUIT) {
-            (PostQuitMessage)(static_cast<int>(message.wParam));
-            return;
-        }
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
+    DispatchWaiting(PM_QS_PAINT | PM_QS_SENDMESSAGE);
 }
 
 HWND TApplication::Handle() const {
