@@ -184,6 +184,13 @@ TEST(RegistryLookups, SubkeysAddedInAnyOrderAreListedAsWindowsListsThem) {
             name += "\xC3\xA9";
         names.push_back(name);
     }
+    // Long names that first differ far in, and names that begin others.
+    for (int i = 0; i < 300; ++i)
+        names.push_back((i % 2 ? "A long shared beginning " : "a LONG SHARED beginning ") +
+                        std::to_string(i * 7919 % 1000));
+    for (const char* name : {"Twelve units", "Twelve unitsX", "Twelve unit", "twelve units and",
+                             "Twelve unitsÃ©", "Twelve-units"})
+        names.push_back(name);
     for (const auto& forms : kSpellings)
         names.push_back(forms.front());
     std::shuffle(names.begin(), names.end(), std::mt19937(3));

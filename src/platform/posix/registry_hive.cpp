@@ -54,6 +54,14 @@ void FoldedIndex::Remove(std::uint64_t hash, std::size_t position) {
     }
 }
 
+void FoldedIndex::Reserve(std::size_t positions) {
+    std::size_t size = 16;
+    while (size * 3 < (positions + 1) * 4)
+        size *= 2;
+    if (size > m_slots.size() && m_taken == 0)
+        m_slots.assign(size, Slot{});
+}
+
 void FoldedIndex::Clear() {
     m_slots.clear();
     m_taken = 0;
@@ -282,30 +290,68 @@ void Key::SettleSubkeys() const {
         m_removedSubkeys = 0;
     }
     if (m_subkeysUnsorted) {
-        // Sorted on the upper-cased names laid side by side, each built once.
-        struct Entry {
-            std::size_t start;
-            std::size_t length;
-            std::unique_ptr<Key> key;
-        };
-        std::u16string folded;
-        std::vector<Entry> entries;
-        entries.reserve(m_subkeys.size());
-        for (std::unique_ptr<Key>& key : m_subkeys) {
-            const std::size_t start = folded.size();
-            brisvane::platform::posix::AppendUpcasedUnits(key->m_name, folded);
-            entries.push_back({start, folded.size() - start, std::move(key)});
-        }
-        auto view = [&folded](const Entry& entry) {
-            return std::u16string_view(folded).substr(entry.start, entry.length);
-        };
-        std::sort(entries.begin(), entries.end(),
-                  [&](const Entry& a, const Entry& b) { return view(a) < view(b); });
-        for (std::size_t i = 0; i < entries.size(); ++i)
-            m_subkeys[i] = std::move(entries[i].key);
-        m_subkeysUnsorted = false;
+        SortSubkeys();
+        return;
     }
     IndexSubkeys();
+}
+
+namespace {
+
+// A subkey as the sort sees it: the first upper-cased units of its name packed into integers,
+// most significant first, so that most comparisons need nothing but the entry itself; the
+// rest of the name lies in a shared buffer for the ties. Its hash is taken while its name is
+// at hand, for the index made after the sort.
+struct SortEntry {
+    static constexpr std::size_t kPacked = 3;
+    static constexpr std::size_t kUnitsPacked = kPacked * 4;
+    std::uint64_t packed[kPacked]{};
+    std::size_t start = 0;
+    std::size_t length = 0;
+    std::uint64_t hash = 0;
+    std::size_t from = 0;
+};
+
+} // namespace
+
+void Key::SortSubkeys() const {
+    std::u16string folded;
+    std::vector<SortEntry> entries(m_subkeys.size());
+    for (std::size_t at = 0; at < m_subkeys.size(); ++at) {
+        SortEntry& entry = entries[at];
+        const std::string& name = m_subkeys[at]->m_name;
+        entry.start = folded.size();
+        brisvane::platform::posix::AppendUpcasedUnits(name, folded);
+        entry.length = folded.size() - entry.start;
+        for (std::size_t unit = 0; unit < std::min(entry.length, SortEntry::kUnitsPacked); ++unit)
+            entry.packed[unit / 4] |= static_cast<std::uint64_t>(folded[entry.start + unit])
+                                      << (48 - 16 * (unit % 4));
+        entry.hash = HashOf(name);
+        entry.from = at;
+    }
+    const std::u16string_view all(folded);
+    std::sort(entries.begin(), entries.end(), [&all](const SortEntry& a, const SortEntry& b) {
+        for (std::size_t i = 0; i < SortEntry::kPacked; ++i) {
+            if (a.packed[i] != b.packed[i])
+                return a.packed[i] < b.packed[i];
+        }
+        // Units of zero pad a short name's packed part: a tie is settled by the whole names.
+        return all.substr(a.start, a.length) < all.substr(b.start, b.length);
+    });
+    std::vector<std::unique_ptr<Key>> sorted;
+    sorted.reserve(m_subkeys.size());
+    for (const SortEntry& entry : entries)
+        sorted.push_back(std::move(m_subkeys[entry.from]));
+    m_subkeys = std::move(sorted);
+    m_subkeysUnsorted = false;
+
+    m_subkeyIndex.reset();
+    if (m_subkeys.size() < kIndexFrom)
+        return;
+    m_subkeyIndex = std::make_unique<FoldedIndex>();
+    m_subkeyIndex->Reserve(entries.size());
+    for (std::size_t at = 0; at < entries.size(); ++at)
+        m_subkeyIndex->Add(entries[at].hash, at);
 }
 
 void Key::SettleValues() const {

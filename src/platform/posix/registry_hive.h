@@ -47,6 +47,8 @@ public:
                 return slot.position;
         }
     }
+    // Room for that many positions before the first Add, so that adding them never grows it.
+    void Reserve(std::size_t positions);
     void Add(std::uint64_t hash, std::size_t position);
     void Remove(std::uint64_t hash, std::size_t position);
     void Clear();
@@ -113,6 +115,7 @@ private:
     void IndexSubkeys() const;
     void IndexValues() const;
     void SettleSubkeys() const;
+    void SortSubkeys() const;
     void SettleValues() const;
 
     // A key holds little beyond its lists: a large hive is mostly keys.
