@@ -187,7 +187,18 @@ struct WriteFigures {
     double query = 0;
     double write = 0;
     double flush = 0;
+    double noop = 0;
+    bool untouched = false;
 };
+
+void PrintWriteFigures(long values, const WriteFigures& figures) {
+    std::printf("  %7ld values: first query %s, query %s, write %s (flush alone %s, rest %s), "
+                "unchanged write %s %s\n",
+                values, Ms(figures.firstQuery).c_str(), Ms(figures.query).c_str(),
+                Ms(figures.write).c_str(), Ms(figures.flush).c_str(),
+                Ms(std::max(0.0, figures.write - figures.flush)).c_str(), Ms(figures.noop).c_str(),
+                figures.untouched ? "(file untouched)" : "(FILE REWRITTEN)");
+}
 
 WriteFigures TimeWriteAndQuery(const Options& options, long values) {
     Sandbox sandbox(options.dir);
@@ -197,12 +208,18 @@ WriteFigures TimeWriteAndQuery(const Options& options, long values) {
     const std::string middle = ValueName(values / 2);
 
     // The first read after another program changed the file pays for the parse.
-    WriteText(sandbox.UserHive(),
-              HiveText(values, 0) + "[HKEY_CURRENT_USER\\Software\\Bench\\Other]\r\n\r\n");
+    std::vector<double> firstQueries;
+    const std::string text = HiveText(values, 0);
+    for (int i = 0; i < options.reps; ++i) {
+        WriteText(sandbox.UserHive(), text + "[HKEY_CURRENT_USER\\Software\\Bench\\Other" +
+                                          std::to_string(i) + "]\r\n\r\n");
+        const auto start = Clock::now();
+        if (QuerySize(key, middle) != ERROR_SUCCESS)
+            Fail("the middle value is missing");
+        firstQueries.push_back(Seconds(start));
+    }
+    figures.firstQuery = Median(firstQueries);
     auto start = Clock::now();
-    if (QuerySize(key, middle) != ERROR_SUCCESS)
-        Fail("the middle value is missing");
-    figures.firstQuery = Seconds(start);
 
     std::vector<double> writes;
     for (int i = 0; i < options.reps; ++i) {
@@ -226,16 +243,10 @@ WriteFigures TimeWriteAndQuery(const Options& options, long values) {
     const FileState before = StateOf(sandbox.UserHive());
     start = Clock::now();
     SetText(key, middle, "data of value " + std::to_string(values / 2));
-    const double noop = Seconds(start);
-    const bool untouched = StateOf(sandbox.UserHive()) == before;
+    figures.noop = Seconds(start);
+    figures.untouched = StateOf(sandbox.UserHive()) == before;
     RegCloseKey(key);
 
-    std::printf("  %7ld values: first query %s, query %s, write %s (flush alone %s, rest %s), "
-                "unchanged write %s %s\n",
-                values, Ms(figures.firstQuery).c_str(), Ms(figures.query).c_str(),
-                Ms(figures.write).c_str(), Ms(figures.flush).c_str(),
-                Ms(std::max(0.0, figures.write - figures.flush)).c_str(), Ms(noop).c_str(),
-                untouched ? "(file untouched)" : "(FILE REWRITTEN)");
     return figures;
 }
 
@@ -326,19 +337,24 @@ std::string ImportText(Shape shape, std::size_t bytes) {
     return text;
 }
 
-double TimeImport(const Options& options, Shape shape, std::size_t bytes, double* again,
-                  double* cpu) {
+struct ImportFigures {
+    double wall = 0;
+    double cpu = 0;
+};
+
+ImportFigures TimeImport(const Options& options, Shape shape, std::size_t bytes, double* again) {
     Sandbox sandbox(options.dir);
     const std::string file = sandbox.Root() + "/import.reg";
     WriteText(file, ImportText(shape, bytes));
-    const double took = RunTool(options, {"import", file}, cpu);
+    ImportFigures figures;
+    figures.wall = RunTool(options, {"import", file}, &figures.cpu);
     if (again) {
         const FileState before = StateOf(sandbox.UserHive());
         *again = RunTool(options, {"import", file});
         if (!(StateOf(sandbox.UserHive()) == before))
             std::printf("    (importing the same file again rewrote the hive)\n");
     }
-    return took;
+    return figures;
 }
 
 // What the program's start-up does to the registry when every option is ticked and stored so:
@@ -472,16 +488,32 @@ int main(int argc, char** argv) {
         std::printf("\nOne write and one query in a key of N values (median of %d)\n",
                     options.reps);
         for (long size : options.sizes)
-            TimeWriteAndQuery(options, size);
+            PrintWriteFigures(size, TimeWriteAndQuery(options, size));
+        // The half and the full size take turns, so that a slow spell of a shared machine falls
+        // on both; each figure is the median over the rounds.
+        constexpr int kGrowthRounds = 5;
         const long largest = *std::max_element(options.sizes.begin(), options.sizes.end());
-        const WriteFigures half = TimeWriteAndQuery(options, largest / 2);
-        const WriteFigures full = TimeWriteAndQuery(options, largest);
+        std::vector<double> write[2], rest[2], firstQuery[2];
+        for (int round = 0; round < kGrowthRounds; ++round) {
+            for (int turn = 0; turn < 2; ++turn) {
+                const int which = (round + turn) % 2;
+                const WriteFigures figures =
+                    TimeWriteAndQuery(options, which ? largest : largest / 2);
+                write[which].push_back(figures.write);
+                rest[which].push_back(std::max(1e-9, figures.write - figures.flush));
+                firstQuery[which].push_back(figures.firstQuery);
+            }
+        }
+        const auto growth = [](const std::vector<double>(&of)[2]) {
+            return Median(of[1]) / Median(of[0]);
+        };
+        std::printf("  %ld values: write %s, write less flush %s, first query %s (medians of %d "
+                    "rounds)\n",
+                    largest, Ms(Median(write[1])).c_str(), Ms(Median(rest[1])).c_str(),
+                    Ms(Median(firstQuery[1])).c_str(), kGrowthRounds);
         std::printf("  growth from %ld to %ld values: write %.2f, write less flush %.2f, "
                     "first query %.2f\n",
-                    largest / 2, largest, full.write / half.write,
-                    std::max(1e-9, full.write - full.flush) /
-                        std::max(1e-9, half.write - half.flush),
-                    full.firstQuery / half.firstQuery);
+                    largest / 2, largest, growth(write), growth(rest), growth(firstQuery));
     }
 
     if (Wanted(options, "tool")) {
@@ -500,18 +532,28 @@ int main(int argc, char** argv) {
 
     if (Wanted(options, "import")) {
         const std::size_t bytes = static_cast<std::size_t>(options.importMb) << 20;
-        std::printf("\nbrisvane-reg import of a %ld MB file into an empty hive\n",
+        std::printf("\nbrisvane-reg import of a %ld MB file into an empty hive (median of 3)\n",
                     options.importMb);
+        // The full and the half size take turns, so that a slow spell of a shared machine
+        // falls on both.
+        constexpr int kImportRounds = 3;
         for (Shape shape : {Shape::Siblings, Shape::ShuffledSiblings, Shape::Values}) {
             double again = 0;
-            double fullCpu = 0;
-            double halfCpu = 0;
-            const double full = TimeImport(options, shape, bytes, &again, &fullCpu);
-            const double half = TimeImport(options, shape, bytes / 2, nullptr, &halfCpu);
+            std::vector<double> full, fullCpu, half, halfCpu;
+            for (int round = 0; round < kImportRounds; ++round) {
+                const ImportFigures large =
+                    TimeImport(options, shape, bytes, round == 0 ? &again : nullptr);
+                const ImportFigures small = TimeImport(options, shape, bytes / 2, nullptr);
+                full.push_back(large.wall);
+                fullCpu.push_back(large.cpu);
+                half.push_back(small.wall);
+                halfCpu.push_back(small.cpu);
+            }
             std::printf("  %-24s %7.3f s, CPU %.3f s (half the size %.3f s, CPU %.3f s; growth "
                         "%.2f, CPU %.2f); the same file again %.3f s\n",
-                        ShapeName(shape), full, fullCpu, half, halfCpu, full / half,
-                        fullCpu / halfCpu, again);
+                        ShapeName(shape), Median(full), Median(fullCpu), Median(half),
+                        Median(halfCpu), Median(full) / Median(half),
+                        Median(fullCpu) / Median(halfCpu), again);
         }
     }
 

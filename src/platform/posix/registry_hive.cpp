@@ -464,6 +464,15 @@ int HexDigit(char c) {
     return -1;
 }
 
+// Where the next '"' or '\\' lies; find_first_of would search the two for every character.
+std::size_t FindQuoteOrEscape(std::string_view text) {
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        if (text[at] == '"' || text[at] == '\\')
+            return at;
+    }
+    return std::string_view::npos;
+}
+
 std::optional<std::uint32_t> ParseHexNumber(std::string_view s, std::size_t maxDigits) {
     if (s.empty() || s.size() > maxDigits)
         return std::nullopt;
@@ -581,22 +590,22 @@ private:
     // A quoted text with \\ and \" escapes; s starts after the opening quote.
     bool QuotedText(std::string_view& s, std::string& out) {
         out.clear();
-        while (!s.empty()) {
-            char c = s.front();
-            s.remove_prefix(1);
+        for (;;) {
+            const std::size_t special = FindQuoteOrEscape(s);
+            if (special == std::string_view::npos)
+                break;
+            out.append(s.substr(0, special));
+            const char c = s[special];
+            s.remove_prefix(special + 1);
             if (c == '"')
                 return true;
-            if (c == '\\') {
-                if (s.empty())
-                    break;
-                char next = s.front();
-                s.remove_prefix(1);
-                if (next != '\\' && next != '"')
-                    return Fail(std::string("an unknown escape \\") + next);
-                out += next;
-            } else {
-                out += c;
-            }
+            if (s.empty())
+                break;
+            const char next = s.front();
+            s.remove_prefix(1);
+            if (next != '\\' && next != '"')
+                return Fail(std::string("an unknown escape \\") + next);
+            out += next;
         }
         return Fail("a text without its closing quote");
     }
@@ -825,7 +834,7 @@ namespace {
 void AppendQuoted(std::string& out, std::string_view text) {
     out += '"';
     for (;;) {
-        const std::size_t special = text.find_first_of("\\\"");
+        const std::size_t special = FindQuoteOrEscape(text);
         out += text.substr(0, special);
         if (special == std::string_view::npos)
             break;
