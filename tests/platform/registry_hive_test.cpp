@@ -93,6 +93,9 @@ TEST(RegFileParsing, NamesTheLineOfTheFirstFault) {
         {"REGEDIT4\r\n\"early\"=\"1\"\r\n", 2},
         {"REGEDIT4\r\n[HKEY_CURRENT_USER\\K\r\n", 2},
         {"REGEDIT4\r\n[HKEY_CURRENT_USER\\K]\r\n\"v\"=\"open\r\n", 3},
+        {"REGEDIT4\r\n[HKEY_CURRENT_USER\\K]\r\n\"v\"=\"a\\x\"\r\n", 3},
+        {"REGEDIT4\r\n[HKEY_CURRENT_USER\\K]\r\n\"v\"=\"ends in \\\r\n", 3},
+        {"REGEDIT4\r\n[HKEY_CURRENT_USER\\K]\r\n\"v\\\"=\"1\"\r\n", 3},
         {"REGEDIT4\r\n[HKEY_CURRENT_USER\\K]\r\n\"v\"=dword:123456789\r\n", 3},
         {"REGEDIT4\r\n[HKEY_CURRENT_USER\\K]\r\n\r\n\"v\"=hex:01,\\\r\n  0g\r\n", 5},
         {"REGEDIT4\r\n[HKEY_CURRENT_USER\\K]\r\nnonsense\r\n", 3},
@@ -116,6 +119,7 @@ TEST(RegFileWriting, ReadsBackWhatItWrites) {
         big[i] = static_cast<BYTE>(i);
     key.SetValue("big", REG_BINARY, big);
     key.SetValue("quote\"back\\slash", REG_SZ, Bytes(std::string("a\"b\\c", 6)));
+    key.SetValue("\"\\", REG_SZ, Bytes(std::string("\\\"\\", 4)));
     key.SetValue("", REG_EXPAND_SZ, Bytes(std::string("%PATH%", 7)));
     root.SetValue("at root", REG_DWORD, {1, 0, 0, 0});
 
@@ -129,6 +133,7 @@ TEST(RegFileWriting, ReadsBackWhatItWrites) {
     EXPECT_EQ(again->Name(), "Odd]Name");
     EXPECT_EQ(again->FindValue("big")->data, big);
     EXPECT_EQ(again->FindValue("QUOTE\"BACK\\SLASH")->data, Bytes(std::string("a\"b\\c", 6)));
+    EXPECT_EQ(again->FindValue("\"\\")->data, Bytes(std::string("\\\"\\", 4)));
     EXPECT_EQ(again->FindValue("")->type, REG_EXPAND_SZ);
     EXPECT_EQ(back.FindValue("at root")->data, (std::vector<BYTE>{1, 0, 0, 0}));
     EXPECT_EQ(hive::SerializeHive(back, "HKEY_LOCAL_MACHINE"), text);
