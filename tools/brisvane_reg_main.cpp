@@ -1,9 +1,13 @@
+#include "huge_page_heap.h"
 #include "reg_commands.h"
 
 #include <iostream>
 #include <malloc.h>
 
 int main(int argc, char** argv) {
+    // An import or a look into a large hive builds millions of small pieces: on ordinary
+    // pages the faults and the address translation cost more than the work itself.
+    regtool::RestartWithHugePageHeap(argv);
     // An import builds a tree of many small pieces and grows large buffers: memory let go on
     // the way stays in the heap for the next pieces instead of going back to the system and
     // being faulted in again.

@@ -1,6 +1,9 @@
+#include "huge_page_heap.h"
 #include "support/temp_folder.h"
 
+#include <cstdlib>
 #include <fcntl.h>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <string>
@@ -291,6 +294,47 @@ TEST_F(BrisvaneReg, RunAtLogonStartsNothingWithoutARunKeyOrFromADamagedHive) {
     EXPECT_EQ(Run({"run-at-logon"}).exitCode, 0);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     EXPECT_FALSE(Exists(marker));
+}
+
+TEST_F(BrisvaneReg, ProgramsStartedAtLogonSeeTheEnvironmentAsTheUserHadIt) {
+    const std::string marker = m_scratch / "environment";
+    const std::string script = m_scratch / "program.sh";
+    WriteFile(script, "#!/bin/sh\n{ echo \"${GLIBC_TUNABLES-unset}\"; echo "
+                      "\"${BRISVANE_REG_TUNABLES_BEFORE-unset}\"; } > '" +
+                          marker + ".part' && mv '" + marker + ".part' '" + marker + "'\n");
+    chmod(script.c_str(), 0755);
+    ASSERT_EQ(Run({"add", kRunKey, "/v", "Brisvane", "/d", script, "/f"}).exitCode, 0);
+
+    const char* saved = std::getenv("GLIBC_TUNABLES");
+    const std::string restore = saved ? saved : "";
+    for (const char* tunables :
+         {static_cast<const char*>(nullptr), "glibc.malloc.tcache_count=5"}) {
+        if (tunables)
+            setenv("GLIBC_TUNABLES", tunables, 1);
+        else
+            unsetenv("GLIBC_TUNABLES");
+        std::remove(marker.c_str());
+        EXPECT_EQ(Run({"run-at-logon"}).exitCode, 0);
+        ASSERT_TRUE(AppearsSoon(marker));
+        std::ifstream seen(marker);
+        std::string seenTunables, seenBefore;
+        std::getline(seen, seenTunables);
+        std::getline(seen, seenBefore);
+        EXPECT_EQ(seenTunables, tunables ? tunables : "unset");
+        EXPECT_EQ(seenBefore, "unset");
+    }
+    if (saved)
+        setenv("GLIBC_TUNABLES", restore.c_str(), 1);
+    else
+        unsetenv("GLIBC_TUNABLES");
+}
+
+TEST(HugePageHeap, IsAskedForBesideTheUsersTunablesUnlessTheUserChoseOrTheSystemHasNone) {
+    EXPECT_EQ(regtool::TunablesWithHugePages(nullptr, true), "glibc.malloc.hugetlb=1");
+    EXPECT_EQ(regtool::TunablesWithHugePages("glibc.malloc.tcache_count=5", true),
+              "glibc.malloc.tcache_count=5:glibc.malloc.hugetlb=1");
+    EXPECT_EQ(regtool::TunablesWithHugePages("glibc.malloc.hugetlb=0", true), std::nullopt);
+    EXPECT_EQ(regtool::TunablesWithHugePages(nullptr, false), std::nullopt);
 }
 
 } // namespace
