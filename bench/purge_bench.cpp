@@ -278,26 +278,35 @@ struct Medians {
     Run of[kToolCount];
 };
 
-// Each round builds one profile per tool and times each deletion, starting with a
-// different tool each round, so that write-back left over from one run does not always fall on
-// the same side. The profiles are built in the order they are deleted in: the profile built
-// first costs more to delete, wherever it lies, and that cost must go round with the rest.
+// The order of the tools in a round: each goes first in turn, the others follow in an order
+// drawn afresh, so that no tool always follows the same one. What a file system leaves to do
+// after one run (journal, write-back, discards) is partly done, and paid for, by the next.
+std::vector<int> RoundOrder(int round) {
+    std::vector<int> order;
+    for (int turn = 0; turn < kToolCount; ++turn)
+        order.push_back((round + turn) % kToolCount);
+    std::shuffle(order.begin() + 1, order.end(), std::mt19937(static_cast<unsigned>(round)));
+    return order;
+}
+
+// Each round builds one profile per tool and times each deletion. The profiles are built in
+// the order they are deleted in: the profile built first costs more to delete, wherever it
+// lies, and that cost must go round with the rest.
 Medians Measure(const std::string& workFolder, const ProfileSize& size, const std::string& label,
                 int rounds) {
     std::vector<double> walls[kToolCount];
     std::vector<double> cpus[kToolCount];
     for (int round = 0; round < rounds; ++round) {
+        const std::vector<int> order = RoundOrder(round);
         std::string roots[kToolCount];
-        for (int turn = 0; turn < kToolCount; ++turn) {
-            const int at = (round + turn) % kToolCount;
+        for (const int at : order) {
             roots[at] = workFolder + "/" + std::to_string(at);
             MakeProfile(roots[at], size, 7);
         }
         const Count before = CountEntries(roots[0]);
         std::printf("%s round %d: %zu files, %zu folders;", label.c_str(), round + 1, before.files,
                     before.folders);
-        for (int turn = 0; turn < kToolCount; ++turn) {
-            const int at = (round + turn) % kToolCount;
+        for (const int at : order) {
             sync();
             const Run run = Timed(kTools[at], roots[at]);
             walls[at].push_back(run.wall);
