@@ -5,8 +5,8 @@
 #include <malloc.h>
 
 int main(int argc, char** argv) {
-    // An import or a look into a large hive builds millions of small pieces: on ordinary
-    // pages the faults and the address translation cost more than the work itself.
+    // The tree of a large hive or import, on ordinary pages, costs more in page faults and
+    // address translation than in the work itself.
     regtool::RestartWithHugePageHeap(argv);
     // An import builds a tree of many small pieces and grows large buffers: memory let go on
     // the way stays in the heap for the next pieces instead of going back to the system and
