@@ -18,8 +18,12 @@ class HeldFolder {
 public:
     // Holds the current folder.
     static HeldFolder Current();
-    // Holds the folder `path` names now; not Valid() when there is none.
+    // Holds the folder `path` names now; not Valid() when there is none. A link there is
+    // followed this once: a folder the user named by a link is the folder the user chose.
     static HeldFolder Open(const std::string& path);
+    // Holds the folder `path` names now only when it is a folder itself, not a link or other
+    // reparse point leading to one: for folders the program made itself.
+    static HeldFolder OpenWithoutFollowing(const std::string& path);
 
     HeldFolder(HeldFolder&& other) noexcept;
     HeldFolder& operator=(HeldFolder&& other) noexcept;

@@ -58,13 +58,28 @@ HeldFolder HeldFolder::Current() {
     return held;
 }
 
+namespace {
+
+int OpenFolder(const std::string& path, int flags) {
+    if (path.empty())
+        return -1;
+    const posix::ResolvedPath resolved = posix::ResolvePath(path);
+    if (resolved.lookup != posix::Lookup::Found)
+        return -1;
+    return open(resolved.path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC | flags);
+}
+
+} // namespace
+
 HeldFolder HeldFolder::Open(const std::string& path) {
     HeldFolder held;
-    if (path.empty())
-        return held;
-    const posix::ResolvedPath resolved = posix::ResolvePath(path);
-    if (resolved.lookup == posix::Lookup::Found)
-        held.m_descriptor = open(resolved.path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    held.m_descriptor = OpenFolder(path, 0);
+    return held;
+}
+
+HeldFolder HeldFolder::OpenWithoutFollowing(const std::string& path) {
+    HeldFolder held;
+    held.m_descriptor = OpenFolder(path, O_NOFOLLOW);
     return held;
 }
 

@@ -39,6 +39,10 @@ HeldFolder HeldFolder::Open(const std::string& path) {
     return held;
 }
 
+HeldFolder HeldFolder::OpenWithoutFollowing(const std::string& path) {
+    return Open(path);
+}
+
 HeldFolder::HeldFolder(HeldFolder&& other) noexcept
     : m_descriptor(std::exchange(other.m_descriptor, -1)), m_path(std::move(other.m_path)) {}
 
