@@ -24,56 +24,100 @@ const char* const kFirstRunNotice =
     "is BLANK.  If you are using both Netscape versions, make sure both paths are correctly "
     "listed.";
 
-void CleanIeCookies(CleaningRunHost& host, TRegistry& paths) {
+using brisvane::platform::HeldFolder;
+
+// The run's folders, each resolved once as the run starts and held open until it ends. No step
+// goes by a path again, so a folder renamed, or replaced by a link, while the run goes on (by
+// another program, or in the settings dialog while messages are processed) cannot lead a step
+// anywhere else.
+struct RunFolders {
+    HeldFolder cookies;
+    HeldFolder favorites;
+    HeldFolder history;
+    HeldFolder cache;
+    HeldFolder netscapeFour;
+    HeldFolder netscapeThree;
+    HeldFolder install;
+};
+
+// A value of the wrong type holds no folder here; the step that reads it raises the error.
+HeldFolder HoldPath(TRegistry& paths, const char* value) {
+    try {
+        return HeldFolder::Open(paths.ReadText(value));
+    } catch (const ERegistryException&) {
+        return HeldFolder::Open("");
+    }
+}
+
+RunFolders HoldRunFolders(TRegistry& paths, const std::string& installFolder) {
+    return {HoldPath(paths, layout::kIeCookiePath),
+            HoldPath(paths, layout::kIeFavoritesPath),
+            HoldPath(paths, layout::kIeHistoryPath),
+            HoldPath(paths, layout::kIeCachePath),
+            HoldPath(paths, layout::kNetscapeOnePath),
+            HoldPath(paths, layout::kNetscapeTwoPath),
+            // The program made the install folder itself: a link there is someone else's.
+            HeldFolder::OpenWithoutFollowing(installFolder)};
+}
+
+// Each step still reads its path as it starts, so that a value of the wrong type ends the run
+// there; what it cleans is the folder held since the run began.
+const HeldFolder& StepFolder(TRegistry& paths, const char* value, const HeldFolder& held) {
+    paths.ReadText(value);
+    return held;
+}
+
+void CleanIeCookies(CleaningRunHost& host, TRegistry& paths, const RunFolders& folders) {
     if (!host.IsTicked(CleaningOption::Cookies))
         return;
-    if (EnterFolder(paths.ReadText(layout::kIeCookiePath)))
+    if (EnterFolder(StepFolder(paths, layout::kIeCookiePath, folders.cookies)))
         PurgeFiles();
 }
 
-void CleanIeFavorites(CleaningRunHost& host, TRegistry& paths) {
-    const std::string folder = paths.ReadText(layout::kIeFavoritesPath);
+void CleanIeFavorites(CleaningRunHost& host, TRegistry& paths, const RunFolders& folders) {
+    const HeldFolder& folder = StepFolder(paths, layout::kIeFavoritesPath, folders.favorites);
     if (host.IsTicked(CleaningOption::Favorites) && EnterFolder(folder))
         PurgeFiles();
 }
 
-void CleanIeHistory(CleaningRunHost& host, TRegistry& paths, const std::string& installFolder) {
-    const std::string folder = paths.ReadText(layout::kIeHistoryPath);
+void CleanIeHistory(CleaningRunHost& host, TRegistry& paths, const RunFolders& folders) {
+    const HeldFolder& folder = StepFolder(paths, layout::kIeHistoryPath, folders.history);
     if (!host.IsTicked(CleaningOption::History) || !EnterFolder(folder))
         return;
     DropDesktopIni();
     PurgeFiles();
     // Without an existing install folder the subfolders stay where they are.
-    ParkSubfolders(installFolder);
+    ParkSubfolders(folders.install);
 }
 
-void CleanIeCache(CleaningRunHost& host, TRegistry& paths) {
-    const std::string folder = paths.ReadText(layout::kIeCachePath);
+void CleanIeCache(CleaningRunHost& host, TRegistry& paths, const RunFolders& folders) {
+    const HeldFolder& folder = StepFolder(paths, layout::kIeCachePath, folders.cache);
     if (host.IsTicked(CleaningOption::Cache) && EnterFolder(folder))
         EmptySubfolders();
 }
 
-void CleanTickedCategories(CleaningRunHost& host, TRegistry& paths,
-                           const std::string& installFolder) {
+void CleanTickedCategories(CleaningRunHost& host, TRegistry& paths, const RunFolders& folders) {
     host.SetNextCursor(RunCursor::HourGlass);
     host.ShowProgress();
     host.ProcessMessages();
     host.AdvanceProgress();
 
-    CleanIeCookies(host, paths);
-    CleanIeFavorites(host, paths);
-    CleanIeHistory(host, paths, installFolder);
+    CleanIeCookies(host, paths, folders);
+    CleanIeFavorites(host, paths, folders);
+    CleanIeHistory(host, paths, folders);
 
     host.AdvanceProgress();
     host.ProcessMessages();
 
-    CleanIeCache(host, paths);
+    CleanIeCache(host, paths, folders);
 
-    const std::string netscapeFour = paths.ReadText(layout::kNetscapeOnePath);
+    const HeldFolder& netscapeFour =
+        StepFolder(paths, layout::kNetscapeOnePath, folders.netscapeFour);
     host.AdvanceProgress();
     CleanNetscape4Folder(host, netscapeFour);
 
-    CleanNetscape3Folder(host, paths.ReadText(layout::kNetscapeTwoPath));
+    CleanNetscape3Folder(host,
+                         StepFolder(paths, layout::kNetscapeTwoPath, folders.netscapeThree));
 
     host.AdvanceProgress();
     if (host.IsTicked(CleaningOption::UrlRegistry))
@@ -94,8 +138,9 @@ void RunCleaning(CleaningRunHost& host) {
             return;
         }
         {
+            const RunFolders folders = HoldRunFolders(paths, installFolder);
             const KeepAnsweringScope answering([&host] { host.KeepAnswering(); });
-            CleanTickedCategories(host, paths, installFolder);
+            CleanTickedCategories(host, paths, folders);
         }
         paths.CloseSubkey();
     }

@@ -119,12 +119,12 @@ void DropDesktopIni() {
     DropDesktopIniAndCheck();
 }
 
-void ParkSubfolders(const std::string& installFolder) {
-    // Without an install folder to hold them, the subfolders stay where they are. The History
-    // folder is held rather than named again, so no link put in its place can redirect a move.
-    const HeldFolder install = HeldFolder::Open(installFolder);
+void ParkSubfolders(const HeldFolder& install) {
+    // The History folder is held rather than named again, so no link put in its place can
+    // redirect a move.
     const HeldFolder history = HeldFolder::Current();
-    if (!install.Valid() || !history.Valid())
+    // Folders parked in the home folder or a root would never be cleared away from there.
+    if (!history.Valid() || !EnterFolder(install) || !history.MakeCurrent())
         return;
     FolderEntries entries(FolderEntries::Order::Listing);
     int counter = 0;
@@ -142,8 +142,12 @@ void ParkSubfolders(const std::string& installFolder) {
     }
 }
 
+void ParkSubfolders(const std::string& installFolder) {
+    ParkSubfolders(HeldFolder::OpenWithoutFollowing(installFolder));
+}
+
 bool ParkFolder(const std::string& folder, const std::string& installFolder) {
-    const HeldFolder install = HeldFolder::Open(installFolder);
+    const HeldFolder install = HeldFolder::OpenWithoutFollowing(installFolder);
     if (!install.Valid())
         return false;
     const DWORD attributes = GetFileAttributesA(folder.c_str());
@@ -195,16 +199,16 @@ void EmptySubfolders() {
     }
 }
 
-bool EnterFolder(const std::string& folder) {
-    return SetCurrentDirectoryA(folder.c_str()) && !brisvane::platform::CurrentFolderIsRootOrHome();
+bool EnterFolder(const HeldFolder& folder) {
+    return folder.MakeCurrent() && !brisvane::platform::CurrentFolderIsRootOrHome();
 }
 
 void PurgeParkedFolders(const std::string& installFolder) {
-    // An install folder cut short to the home folder or a root holds the user's own folders.
-    if (installFolder.empty() || !EnterFolder(installFolder))
-        return;
-    const HeldFolder install = HeldFolder::Current();
-    if (!install.Valid())
+    // Held once, never through a link: a link put in the install folder's place between runs
+    // leads to folders this program never parked. An install folder cut short to the home
+    // folder or a root holds the user's own folders.
+    const HeldFolder install = HeldFolder::OpenWithoutFollowing(installFolder);
+    if (!EnterFolder(install))
         return;
     FolderEntries entries(FolderEntries::Order::Listing);
     while (NextEntry(entries)) {

@@ -14,7 +14,7 @@ void DeleteIfTicked(CleaningRunHost& host, CleaningOption option, const char* na
         DeleteFileA(name);
 }
 
-void CleanNetscapeFolder(CleaningRunHost& host, const std::string& folder, bool filterPrefs) {
+void CleanNetscapeFolder(CleaningRunHost& host, const brisvane::platform::HeldFolder& folder, bool filterPrefs) {
     // A folder that cannot be entered skips the whole step, so that nothing, its "cache"
     // included, is looked for in whatever folder happens to be current.
     if (!EnterFolder(folder))
@@ -32,10 +32,10 @@ void CleanNetscapeFolder(CleaningRunHost& host, const std::string& folder, bool 
 
 } // namespace
 
-void CleanNetscape4Folder(CleaningRunHost& host, const std::string& folder) {
+void CleanNetscape4Folder(CleaningRunHost& host, const brisvane::platform::HeldFolder& folder) {
     CleanNetscapeFolder(host, folder, true);
 }
 
-void CleanNetscape3Folder(CleaningRunHost& host, const std::string& folder) {
+void CleanNetscape3Folder(CleaningRunHost& host, const brisvane::platform::HeldFolder& folder) {
     CleanNetscapeFolder(host, folder, false);
 }

@@ -4,11 +4,12 @@
 #pragma once
 
 #include "cleaner/cleaning_run.h"
+#include "platform/folder_walk.h"
 
 #include <string>
 
 // Cleans the Netscape 4.x folder: files, PREFS.JS, "cache". Raises the PREFS.JS file errors.
-void CleanNetscape4Folder(CleaningRunHost& host, const std::string& folder);
+void CleanNetscape4Folder(CleaningRunHost& host, const brisvane::platform::HeldFolder& folder);
 
 // Cleans the Netscape 3.x folder: files and "cache"; its PREFS.JS is left alone.
-void CleanNetscape3Folder(CleaningRunHost& host, const std::string& folder);
+void CleanNetscape3Folder(CleaningRunHost& host, const brisvane::platform::HeldFolder& folder);

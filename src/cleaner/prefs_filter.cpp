@@ -40,9 +40,11 @@ std::string FilterUrlLines(const std::string& text) {
 
 void FilterPrefs() {
     std::string content;
-    if (!brisvane::platform::ReadWholeFile(kPrefsFile, content))
+    brisvane::platform::FileIdentity read;
+    if (!brisvane::platform::ReadWholeFile(kPrefsFile, content, &read))
         throw EFOpenError(std::string("Cannot open file ") + kPrefsFile);
-    if (brisvane::platform::ReplaceWholeFile(kPrefsFile, FilterUrlLines(content)) !=
+    // Only the file just read is replaced: a link put at its name since is never followed.
+    if (brisvane::platform::ReplaceWholeFile(kPrefsFile, FilterUrlLines(content), &read) !=
         brisvane::platform::ReplaceResult::Replaced)
         throw EFCreateError(std::string("Cannot create file ") + kPrefsFile);
 }

@@ -125,7 +125,7 @@ TEST_F(FolderContainmentTest, ANetscapeCacheThatIsALinkIsNotEntered) {
     RecordingHost host;
     host.TickAll();
 
-    CleanNetscape3Folder(host, profile);
+    CleanNetscape3Folder(host, brisvane::platform::HeldFolder::Open(profile));
 
     ExpectOutsideUntouched();
     EXPECT_EQ(Tree(profile), std::set<std::string>{"cache"});

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+using brisvane::platform::HeldFolder;
 using namespace testing_support;
 
 namespace {
@@ -31,7 +32,7 @@ TEST_F(NetscapeProfileTest, ReadOnlyFileStaysAndTheOtherDeletionsGoOn) {
     chmod((m_profile / "COOKIES.TXT").c_str(), 0444);
     m_host.TickAll();
 
-    CleanNetscape4Folder(m_host, m_profile.Path());
+    CleanNetscape4Folder(m_host, HeldFolder::Open(m_profile.Path()));
 
     EXPECT_EQ(Tree(m_profile.Path()),
               (std::set<std::string>{"COOKIES.TXT", "PREFS.JS", "cache/", "other.dat"}));
@@ -42,12 +43,12 @@ TEST_F(NetscapeProfileTest, CacheThatCannotBeEnteredLeavesTheProfileFilesAlone) 
     AddFiles("elsewhere");
     m_host.ticked = {CleaningOption::Cache};
     auto before = Tree(m_profile.Path());
-    CleanNetscape3Folder(m_host, m_profile.Path());
+    CleanNetscape3Folder(m_host, HeldFolder::Open(m_profile.Path()));
     EXPECT_EQ(Tree(m_profile.Path()), before);
 
     WriteFile(m_profile / "cache", "not a folder");
     before = Tree(m_profile.Path());
-    CleanNetscape4Folder(m_host, m_profile.Path());
+    CleanNetscape4Folder(m_host, HeldFolder::Open(m_profile.Path()));
     EXPECT_EQ(Tree(m_profile.Path()), before);
 }
 

@@ -6,8 +6,10 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <random>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -67,11 +69,65 @@ bool TargetOf(const std::string& name, std::string& path, bool& exists) {
     return true;
 }
 
-void CopyDosAttrib(const std::string& from, int toFd) {
-    char buffer[256];
-    const ssize_t size = getxattr(from.c_str(), "user.DOSATTRIB", buffer, sizeof buffer);
-    if (size >= 0)
-        fsetxattr(toFd, "user.DOSATTRIB", buffer, static_cast<std::size_t>(size), 0);
+// The stored DOS bits go with the content, whatever their length.
+void CopyDosAttrib(int fromFd, int toFd) {
+    constexpr const char* kName = "user.DOSATTRIB";
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        const ssize_t size = fgetxattr(fromFd, kName, nullptr, 0);
+        if (size < 0)
+            return;
+        std::vector<char> value(static_cast<std::size_t>(size) + 1);
+        const ssize_t got = fgetxattr(fromFd, kName, value.data(), value.size());
+        if (got >= 0) {
+            fsetxattr(toFd, kName, value.data(), static_cast<std::size_t>(got), 0);
+            return;
+        }
+        if (errno != ERANGE)
+            return;
+    }
+}
+
+bool SameFile(const FileIdentity& identity, const struct stat& st) {
+    return identity.volume == static_cast<std::uint64_t>(st.st_dev) &&
+           identity.index == static_cast<std::uint64_t>(st.st_ino);
+}
+
+// Closes a descriptor when it goes out of scope.
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : m_fd(fd) {}
+    ~Descriptor() {
+        if (m_fd >= 0)
+            close(m_fd);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int Get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+// A fresh file beside `name` in `folder`, made there and nowhere else: never an entry that
+// was at that name before, nor what a link there leads to.
+int CreateTemporaryBeside(int folder, const std::string& name, std::string& temporary) {
+    static std::mt19937 generator{std::random_device{}()};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char suffix[16];
+        std::snprintf(suffix, sizeof suffix, ".%08x", static_cast<unsigned>(generator()));
+        temporary = "." + name + suffix;
+        const int fd = openat(folder, temporary.c_str(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    return -1;
+}
+
+mode_t DefaultFileMode() {
+    const mode_t mask = umask(0);
+    umask(mask);
+    return 0666 & ~mask;
 }
 
 } // namespace
@@ -84,7 +140,7 @@ WholeFileWriter SetWholeFileWriter(WholeFileWriter writer) {
 
 } // namespace posix
 
-bool ReadWholeFile(const std::string& name, std::string& content) {
+bool ReadWholeFile(const std::string& name, std::string& content, FileIdentity* identity) {
     content.clear();
     const posix::ResolvedPath resolved = posix::ResolvePath(name);
     if (resolved.lookup != posix::Lookup::Found)
@@ -97,17 +153,15 @@ bool ReadWholeFile(const std::string& name, std::string& content) {
     const int fd = open(resolved.path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return false;
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        close(fd);
+    const Descriptor file(fd);
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
         return false;
-    }
     std::vector<char> buffer(64 * 1024);
     for (;;) {
         const ssize_t got = read(fd, buffer.data(), buffer.size());
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0) {
-            close(fd);
             content.clear();
             return false;
         }
@@ -115,61 +169,67 @@ bool ReadWholeFile(const std::string& name, std::string& content) {
             break;
         content.append(buffer.data(), static_cast<std::size_t>(got));
     }
-    close(fd);
+    if (identity)
+        *identity = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
     return true;
 }
 
-ReplaceResult ReplaceWholeFile(const std::string& name, const std::string& content) {
+ReplaceResult ReplaceWholeFile(const std::string& name, const std::string& content,
+                               const FileIdentity* expected) {
     std::string path;
     bool exists = false;
     if (!TargetOf(name, path, exists))
         return ReplaceResult::CannotCreate;
 
-    const std::string folder = FolderOf(path);
+    // From here on the folder is held and every name is looked up in it alone, never through
+    // a link: what a link put at the file's name since leads to is never written.
+    const Descriptor folder(open(FolderOf(path).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    const std::string leaf = NameOf(path);
     struct stat folderStat;
     // Decided from the mode bits, as a user without the rights would meet it: root may write
     // anything.
-    if (stat(folder.c_str(), &folderStat) != 0 || !S_ISDIR(folderStat.st_mode) ||
+    if (folder.Get() < 0 || fstat(folder.Get(), &folderStat) != 0 ||
         !(folderStat.st_mode & S_IWUSR))
         return ReplaceResult::CannotCreate;
-    mode_t mode = 0666 & ~[] {
-        const mode_t mask = umask(0);
-        umask(mask);
-        return mask;
-    }();
+    mode_t mode = DefaultFileMode();
+    int oldFd = -1;
     if (exists) {
-        struct stat old;
-        if (stat(path.c_str(), &old) != 0 || !S_ISREG(old.st_mode) || !(old.st_mode & S_IWUSR))
+        oldFd = openat(folder.Get(), leaf.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (oldFd < 0 && errno == EACCES)
+            oldFd = openat(folder.Get(), leaf.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    }
+    const Descriptor old(oldFd);
+    if (exists) {
+        struct stat st;
+        if (old.Get() < 0 || fstat(old.Get(), &st) != 0 || !S_ISREG(st.st_mode) ||
+            !(st.st_mode & S_IWUSR) || (expected && !SameFile(*expected, st)))
             return ReplaceResult::CannotCreate;
-        mode = old.st_mode & 07777;
+        mode = st.st_mode & 07777;
+    } else if (expected) {
+        // The file that was read is gone.
+        return ReplaceResult::CannotCreate;
     }
 
-    std::string temporary = folder + "/." + NameOf(path) + ".XXXXXX";
-    std::vector<char> pattern(temporary.begin(), temporary.end());
-    pattern.push_back('\0');
-    const int fd = mkostemp(pattern.data(), O_CLOEXEC);
+    std::string temporary;
+    const int fd = CreateTemporaryBeside(folder.Get(), leaf, temporary);
     if (fd < 0)
         return ReplaceResult::CannotCreate;
-    temporary = pattern.data();
-
     bool written = WriteAll(fd, content) && fchmod(fd, mode) == 0;
-    if (written && exists)
-        CopyDosAttrib(path, fd);
+    if (written && old.Get() >= 0)
+        CopyDosAttrib(old.Get(), fd);
     written = written && fsync(fd) == 0;
     if (close(fd) != 0 || !written) {
-        unlink(temporary.c_str());
+        unlinkat(folder.Get(), temporary.c_str(), 0);
         return ReplaceResult::WriteFailed;
     }
-    if (rename(temporary.c_str(), path.c_str()) != 0) {
-        unlink(temporary.c_str());
+    if (renameat(folder.Get(), temporary.c_str(), folder.Get(), leaf.c_str()) != 0) {
+        unlinkat(folder.Get(), temporary.c_str(), 0);
         return ReplaceResult::CannotCreate;
     }
     // Make the rename itself durable.
-    const int folderFd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folderFd >= 0) {
-        fsync(folderFd);
-        close(folderFd);
-    }
+    const Descriptor listing(openat(folder.Get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (listing.Get() >= 0)
+        fsync(listing.Get());
     return ReplaceResult::Replaced;
 }
 

@@ -53,9 +53,29 @@ bool WriteAll(HANDLE file, const std::string& content) {
     return FlushFileBuffers(file) != 0;
 }
 
+FileIdentity IdentityOf(HANDLE file) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(file, &info))
+        return {};
+    return {info.dwVolumeSerialNumber,
+            (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+}
+
+// Whether `name` still leads to the file a read found. A file that cannot be opened to tell
+// counts as another.
+bool StillTheFileRead(const std::string& name, const FileIdentity& expected) {
+    FileHandle file(CreateFileA(name.c_str(), 0,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsValid())
+        return false;
+    const FileIdentity now = IdentityOf(file.Get());
+    return now.volume == expected.volume && now.index == expected.index;
+}
+
 } // namespace
 
-bool ReadWholeFile(const std::string& name, std::string& content) {
+bool ReadWholeFile(const std::string& name, std::string& content, FileIdentity* identity) {
     content.clear();
     FileHandle file(CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -72,10 +92,15 @@ bool ReadWholeFile(const std::string& name, std::string& content) {
             break;
         content.append(buffer, got);
     }
+    if (identity)
+        *identity = IdentityOf(file.Get());
     return true;
 }
 
-ReplaceResult ReplaceWholeFile(const std::string& name, const std::string& content) {
+ReplaceResult ReplaceWholeFile(const std::string& name, const std::string& content,
+                               const FileIdentity* expected) {
+    if (expected && !StillTheFileRead(name, *expected))
+        return ReplaceResult::CannotCreate;
     const DWORD attributes = GetFileAttributesA(name.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES &&
         (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0)
