@@ -50,12 +50,9 @@ HeldFolder HoldPath(TRegistry& paths, const char* value) {
 }
 
 RunFolders HoldRunFolders(TRegistry& paths, const std::string& installFolder) {
-    return {HoldPath(paths, layout::kIeCookiePath),
-            HoldPath(paths, layout::kIeFavoritesPath),
-            HoldPath(paths, layout::kIeHistoryPath),
-            HoldPath(paths, layout::kIeCachePath),
-            HoldPath(paths, layout::kNetscapeOnePath),
-            HoldPath(paths, layout::kNetscapeTwoPath),
+    return {HoldPath(paths, layout::kIeCookiePath), HoldPath(paths, layout::kIeFavoritesPath),
+            HoldPath(paths, layout::kIeHistoryPath), HoldPath(paths, layout::kIeCachePath),
+            HoldPath(paths, layout::kNetscapeOnePath), HoldPath(paths, layout::kNetscapeTwoPath),
             // The program made the install folder itself: a link there is someone else's.
             HeldFolder::OpenWithoutFollowing(installFolder)};
 }
@@ -116,8 +113,7 @@ void CleanTickedCategories(CleaningRunHost& host, TRegistry& paths, const RunFol
     host.AdvanceProgress();
     CleanNetscape4Folder(host, netscapeFour);
 
-    CleanNetscape3Folder(host,
-                         StepFolder(paths, layout::kNetscapeTwoPath, folders.netscapeThree));
+    CleanNetscape3Folder(host, StepFolder(paths, layout::kNetscapeTwoPath, folders.netscapeThree));
 
     host.AdvanceProgress();
     if (host.IsTicked(CleaningOption::UrlRegistry))

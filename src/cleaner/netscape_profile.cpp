@@ -14,7 +14,8 @@ void DeleteIfTicked(CleaningRunHost& host, CleaningOption option, const char* na
         DeleteFileA(name);
 }
 
-void CleanNetscapeFolder(CleaningRunHost& host, const brisvane::platform::HeldFolder& folder, bool filterPrefs) {
+void CleanNetscapeFolder(CleaningRunHost& host, const brisvane::platform::HeldFolder& folder,
+                         bool filterPrefs) {
     // A folder that cannot be entered skips the whole step, so that nothing, its "cache"
     // included, is looked for in whatever folder happens to be current.
     if (!EnterFolder(folder))

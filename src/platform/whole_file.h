@@ -17,14 +17,13 @@ struct FileIdentity {
 
 enum class ReplaceResult {
     Replaced,
-    CannotCreate,   // read-only by its mode bits, folder not writable, temporary file refused
-    WriteFailed,    // the new content could not be written whole; the old file is untouched
+    CannotCreate, // read-only by its mode bits, folder not writable, temporary file refused
+    WriteFailed,  // the new content could not be written whole; the old file is untouched
 };
 
 // Reads the whole file into `content`, and tells which file it was when asked; false when it
 // cannot be opened or read.
-bool ReadWholeFile(const std::string& name, std::string& content,
-                   FileIdentity* identity = nullptr);
+bool ReadWholeFile(const std::string& name, std::string& content, FileIdentity* identity = nullptr);
 
 // Writes `content` beside the file and puts it in the file's place in one step, keeping the
 // old file's permissions. With `expected`, only the file a read found is replaced: when `name`

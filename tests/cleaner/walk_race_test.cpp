@@ -1,9 +1,13 @@
 // The walks while another thread keeps putting links where the walked folder and one of its
 // subfolders were, and the real folders back again. Whatever moment a swap hits, nothing
 // outside the walked folders may be deleted, moved or changed.
+#include "cleaner/cleaning_run.h"
 #include "cleaner/folder_purge.h"
 #include "outside_snapshot.h"
 #include "platform/win32.h"
+#include "recording_host.h"
+#include "settings/registry.h"
+#include "settings/registry_layout.h"
 #include "support/temp_folder.h"
 
 #include <atomic>
@@ -35,9 +39,9 @@ public:
         std::string linkTarget;
     };
 
-    // With `startIn`, swapping begins only once the walk has made that folder current.
-    explicit Swapper(std::vector<Swap> swaps, std::string startIn = {})
-        : m_swaps(std::move(swaps)), m_startIn(std::move(startIn)), m_thread([this] { Run(); }) {
+    // With `mayStart`, swapping begins only once it says so.
+    explicit Swapper(std::vector<Swap> swaps, std::function<bool()> mayStart = {})
+        : m_swaps(std::move(swaps)), m_mayStart(std::move(mayStart)), m_thread([this] { Run(); }) {
         while (!m_started)
             std::this_thread::yield();
     }
@@ -50,15 +54,15 @@ public:
         return m_count;
     }
 
-private:
     static std::string CurrentFolder() {
         std::error_code error;
         return std::filesystem::read_symlink("/proc/self/cwd", error).string();
     }
 
+private:
     void Run() {
         m_started = true;
-        while (!m_startIn.empty() && !m_stop && CurrentFolder() != m_startIn)
+        while (m_mayStart && !m_stop && !m_mayStart())
             std::this_thread::yield();
         while (!m_stop) {
             for (const Swap& swap : m_swaps) {
@@ -76,7 +80,7 @@ private:
     }
 
     std::vector<Swap> m_swaps;
-    std::string m_startIn;
+    std::function<bool()> m_mayStart;
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_started{false};
     std::atomic<int> m_count{0};
@@ -98,9 +102,11 @@ protected:
     void MakeOutside() {
         std::filesystem::remove_all(Path("outside"));
         Folder("outside", kFilesPerFolder);
-        for (const char* sub :
-             {"docs", "A", "B", "C", "D", "E", "F", "G", "H", "0", "1", "2", "3", "4", "5", "6"})
+        for (const char* sub : {"docs", "cache", "A", "B", "C", "D", "E", "F", "G", "H", "0", "1",
+                                "2", "3", "4", "5", "6"})
             Folder(std::string("outside/") + sub, 3);
+        WriteFile(Path("outside/COOKIES.TXT"), "data");
+        WriteFile(Path("outside/PREFS.JS"), "user_pref(\"a.url\", 1);\r\n");
         m_outside = Snapshot(Path("outside"));
     }
 
@@ -108,7 +114,7 @@ protected:
     // until enough swaps have hit; returns the rounds after which the outside tree differed.
     int RoundsThatTouchedOutside(const std::function<std::function<void()>()>& round,
                                  const std::vector<Swapper::Swap>& swaps,
-                                 const std::string& startIn = {}) {
+                                 const std::function<bool()>& mayStart = {}) {
         int damaged = 0;
         int swapped = 0;
         int rounds = 0;
@@ -116,7 +122,7 @@ protected:
         const auto deadline = std::chrono::steady_clock::now() + kTimeAllowed;
         for (; swapped < kSwapsWanted && std::chrono::steady_clock::now() < deadline; ++rounds) {
             const std::function<void()> walk = round();
-            Swapper swapper(swaps, startIn);
+            Swapper swapper(swaps, mayStart);
             walk();
             swapped += swapper.Stop();
             if (Snapshot(Path("outside")) != m_outside) {
@@ -187,6 +193,49 @@ TEST_F(WalkRaceTest, StartupWalkStaysInsideTheInstallFolder) {
     EXPECT_EQ(RoundsThatTouchedOutside(
                   round,
                   {{Path("Install/4"), Path("outside/docs")}, {Path("Install"), Path("outside")}},
-                  install),
+                  [install] { return Swapper::CurrentFolder() == install; }),
               0);
+}
+
+TEST_F(WalkRaceTest, WholeRunStaysInsideTheFoldersItWasNamed) {
+    // Every folder the run was named, and the install folder, keeps giving way to a link to the
+    // outside tree, between the steps and while other steps run.
+    const std::vector<std::string> named = {"Cookies",   "Favorites", "History", "Cache",
+                                            "Netscape4", "Netscape3", "Install"};
+    TRegistry paths;
+    ASSERT_TRUE(paths.OpenSubkey(layout::kPathsKey, true));
+    const char* const values[] = {layout::kIeCookiePath,    layout::kIeFavoritesPath,
+                                  layout::kIeHistoryPath,   layout::kIeCachePath,
+                                  layout::kNetscapeOnePath, layout::kNetscapeTwoPath};
+    for (std::size_t i = 0; i < std::size(values); ++i)
+        paths.WriteText(values[i], Path(named[i]));
+    TRegistry appPaths;
+    appPaths.SetRoot(HKEY_LOCAL_MACHINE);
+    ASSERT_TRUE(appPaths.OpenSubkey(layout::kAppPathsKey, true));
+    appPaths.WriteText(layout::kInstallFolderValue, Path("Install"));
+
+    RecordingHost host;
+    host.TickAll();
+    std::atomic<bool> running{false};
+    host.onProcessMessages = [&running](int) { running = true; };
+    const auto round = [&] {
+        running = false;
+        for (const std::string& name : named) {
+            std::filesystem::remove_all(Path(name));
+            std::filesystem::remove_all(Path(name + ".aside"));
+            Folder(name, kFilesPerFolder);
+        }
+        for (const char* sub : {"A", "B", "C", "D", "E"}) {
+            Folder(std::string("History/") + sub, 2);
+            Folder(std::string("Cache/") + sub, 2);
+        }
+        Folder("Netscape4/cache", 2);
+        WriteFile(Path("Netscape4/PREFS.JS"), "user_pref(\"a.url\", 1);\r\n");
+        return [&host] { RunCleaning(host); };
+    };
+    std::vector<Swapper::Swap> swaps;
+    for (const std::string& name : named)
+        swaps.push_back({Path(name), Path("outside")});
+    // The run resolves its folders as it starts; swapping begins once it is under way.
+    EXPECT_EQ(RoundsThatTouchedOutside(round, swaps, [&running] { return running.load(); }), 0);
 }

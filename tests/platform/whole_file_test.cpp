@@ -106,3 +106,35 @@ TEST_F(WholeFileTest, Replace_KeepsTheOldFileWhenWritingFailsPartWay) {
     EXPECT_EQ(ReadFile(Path("prefs.js")), kOld);
     EXPECT_EQ(EntryCount(), 1u);
 }
+
+TEST_F(WholeFileTest, Replace_WritesOnlyTheFileThatWasRead) {
+    // A link that was there when the file was read leads to the file read, and that file is
+    // replaced; a link put in the file's place after the read is never followed.
+    MakeFolder(Path("elsewhere"));
+    struct Case {
+        bool linkWhenRead;
+        ReplaceResult expected;
+        const char* elsewhereAfter;
+    };
+    for (const Case& c : {Case{true, ReplaceResult::Replaced, "new"},
+                          Case{false, ReplaceResult::CannotCreate, "outside"}}) {
+        SCOPED_TRACE(c.linkWhenRead);
+        fs::remove(Path("prefs.js"));
+        WriteFile(Path("elsewhere/prefs.js"), "outside");
+        if (c.linkWhenRead)
+            fs::create_symlink(Path("elsewhere/prefs.js"), Path("prefs.js"));
+        else
+            WriteFile(Path("prefs.js"), kOld);
+        std::string content;
+        brisvane::platform::FileIdentity read;
+        ASSERT_TRUE(ReadWholeFile("PREFS.JS", content, &read));
+        if (!c.linkWhenRead) {
+            fs::remove(Path("prefs.js"));
+            fs::create_symlink(Path("elsewhere/prefs.js"), Path("prefs.js"));
+        }
+
+        EXPECT_EQ(ReplaceWholeFile("PREFS.JS", "new", &read), c.expected);
+        EXPECT_EQ(ReadFile(Path("elsewhere/prefs.js")), c.elsewhereAfter);
+        EXPECT_TRUE(fs::is_symlink(Path("prefs.js")));
+    }
+}
