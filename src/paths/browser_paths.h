@@ -1,5 +1,7 @@
-// The six browser folders the program cleans: one table that discovery, the settings dialog
-// and the cleaning run all read, and the registry work done on the Paths key as a whole.
+// The six browser folders the program cleans: where each is stored under the Paths key and
+// where a browser registered it, the discovery that fills the settings dialog from them, and
+// the registry work done on the Paths key as a whole. The cleaning run reads the Paths key
+// itself; the dialog's own rows (labels, prompts, positions) live with the dialog.
 #pragma once
 
 #include "platform/win32.h"
@@ -20,21 +22,9 @@ struct BrowserPathDetection {
     const char* value;
 };
 
-// Where the row's label, edit and "..." button sit in the settings dialog.
-struct BrowserPathPlacement {
-    int group; // 0: the Internet Explorer group box, 1: the Netscape one
-    int editLeft;
-    int editTop;
-};
-
 struct BrowserPathRow {
     const char* storedValue; // under the Paths key
-    int edit;                // EditN of the settings dialog
     BrowserPathDetection detection;
-    int browseButton; // ButtonN, the "..." that fills the edit
-    const char* prompt;
-    const char* label;
-    BrowserPathPlacement placement;
 };
 
 inline constexpr std::size_t kBrowserPathCount = 6;

@@ -10,6 +10,62 @@ TForm2* Form2 = nullptr;
 
 namespace {
 
+// A path row of the dialog: its label, edit and "..." button, in the order of kBrowserPaths.
+struct PathRow {
+    int edit;         // EditN
+    int browseButton; // ButtonN, the "..." that fills the edit
+    const char* prompt;
+    const char* label;
+    int group; // 0: the Internet Explorer group box, 1: the Netscape one
+    int editLeft;
+    int editTop;
+};
+
+const std::array<PathRow, kBrowserPathCount> kPathRows = {{
+    {.edit = 1,
+     .browseButton = 5,
+     .prompt = "Select your Internet Explorer cookie folder from the list below...",
+     .label = "Cookie:",
+     .group = 0,
+     .editLeft = 8,
+     .editTop = 32},
+    {.edit = 2,
+     .browseButton = 7,
+     .prompt = "Select your Internet Explorer favorites folder from the list below...",
+     .label = "Favorites:",
+     .group = 0,
+     .editLeft = 216,
+     .editTop = 32},
+    {.edit = 3,
+     .browseButton = 6,
+     .prompt = "Select your Internet Explorer history folder from the list below...",
+     .label = "History:",
+     .group = 0,
+     .editLeft = 8,
+     .editTop = 72},
+    {.edit = 4,
+     .browseButton = 8,
+     .prompt = "Select your Internet Explorer cache folder from the list below...",
+     .label = "Cache:",
+     .group = 0,
+     .editLeft = 216,
+     .editTop = 72},
+    {.edit = 5,
+     .browseButton = 10,
+     .prompt = "Select your Netscape Navigator v4.x directory from the list below...",
+     .label = "Netscape v4.x Directory:",
+     .group = 1,
+     .editLeft = 8,
+     .editTop = 32},
+    {.edit = 6,
+     .browseButton = 9,
+     .prompt = "Select your Netscape Navigator v3.x folder from the list below...",
+     .label = "Netsape v3.x Netscape Directory:",
+     .group = 1,
+     .editLeft = 216,
+     .editTop = 32},
+}};
+
 constexpr int kEditWidth = 153;
 constexpr int kEditHeight = 21;
 constexpr int kLabelHeight = 13;
@@ -18,7 +74,7 @@ constexpr int kBrowseOffset = 160;
 constexpr int kBrowseWidth = 25;
 constexpr int kBrowseHeight = 17;
 
-// The members by number, so that the rows of the path table reach them.
+// The members by number, so that the path rows reach them.
 TEdit* TForm2::*const kEditMembers[] = {&TForm2::Edit1, &TForm2::Edit2, &TForm2::Edit3,
                                         &TForm2::Edit4, &TForm2::Edit5, &TForm2::Edit6};
 TLabel* TForm2::*const kLabelMembers[] = {&TForm2::Label2, &TForm2::Label3, &TForm2::Label4,
@@ -40,7 +96,7 @@ TForm2::TForm2() : TForm("Settings", 439, 284, biSystemMenu | biMinimize) {
 
     GroupBox1 = new TGroupBox(this, " Internet Explorer ", 8, 32, 417, 113);
     GroupBox2 = new TGroupBox(this, " Netscape ", 8, 152, 417, 65);
-    for (std::size_t row = 0; row < kBrowserPaths.size(); ++row)
+    for (std::size_t row = 0; row < kPathRows.size(); ++row)
         CreatePathRow(row);
 
     Button4 = new TButton(this, "&Reset", 8, 224, 73, 25);
@@ -64,21 +120,20 @@ TForm2::TForm2() : TForm("Settings", 439, 284, biSystemMenu | biMinimize) {
 }
 
 void TForm2::CreatePathRow(std::size_t row) {
-    const BrowserPathRow& path = kBrowserPaths[row];
-    const BrowserPathPlacement& at = path.placement;
-    TGroupBox* group = at.group == 0 ? GroupBox1 : GroupBox2;
+    const PathRow& path = kPathRows[row];
+    TGroupBox* group = path.group == 0 ? GroupBox1 : GroupBox2;
 
     TLabel* label =
-        new TLabel(group, path.label, at.editLeft, at.editTop - kLabelAbove, 0, kLabelHeight);
+        new TLabel(group, path.label, path.editLeft, path.editTop - kLabelAbove, 0, kLabelHeight);
     // The row labels size themselves to their text, so a wider substitute font cuts nothing.
     label->WidenToText();
     this->*kLabelMembers[path.edit - 1] = label;
-    TEdit* edit = new TEdit(group, "Edit" + std::to_string(path.edit), at.editLeft, at.editTop,
+    TEdit* edit = new TEdit(group, "Edit" + std::to_string(path.edit), path.editLeft, path.editTop,
                             kEditWidth, kEditHeight);
     this->*kEditMembers[path.edit - 1] = edit;
     m_edits[row] = edit;
     this->*kBrowseMembers[path.browseButton - kFirstBrowseButton] = new TButton(
-        group, "...", at.editLeft + kBrowseOffset, at.editTop, kBrowseWidth, kBrowseHeight);
+        group, "...", path.editLeft + kBrowseOffset, path.editTop, kBrowseWidth, kBrowseHeight);
 }
 
 void TForm2::FormCreate() {
@@ -135,10 +190,10 @@ void TForm2::Button10Click() {
 }
 
 void TForm2::BrowseFor(int button) {
-    for (std::size_t row = 0; row < kBrowserPaths.size(); ++row) {
-        if (kBrowserPaths[row].browseButton != button)
+    for (std::size_t row = 0; row < kPathRows.size(); ++row) {
+        if (kPathRows[row].browseButton != button)
             continue;
-        if (const auto folder = ui::BrowseForFolder(Handle(), kBrowserPaths[row].prompt))
+        if (const auto folder = ui::BrowseForFolder(Handle(), kPathRows[row].prompt))
             SetPathText(row, *folder);
         return;
     }

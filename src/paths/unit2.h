@@ -26,7 +26,7 @@ public:
     void Button9Click();
     void Button10Click();
 
-    // The edit of a row of kBrowserPaths.
+    // The edit of the path in row `row` of kBrowserPaths.
     TEdit* PathEdit(std::size_t row) const { return m_edits[row]; }
 
     TLabel* Label1;
