@@ -374,16 +374,17 @@ DWORD WantedStoredBits(DWORD wanted, const std::optional<DWORD>& stored) {
            (stored ? (wanted & *stored & FILE_ATTRIBUTE_READONLY) : 0);
 }
 
-// Gives the file open as `descriptor`, whose mode is `mode`, the mode `wantedMode` and the stored
-// bits `bits`. The kernel refuses a user attribute on a file its owner cannot write (root
+// Gives the file open as `descriptor`, whose status is `st`, the mode `wantedMode` and the
+// stored bits `bits`. The kernel refuses a user attribute on a file its owner cannot write (root
 // aside), so the value is written while the owner may: after the write bits are set, before
 // they are cleared, and on a file that stays read-only, while they are briefly set. Whatever
 // fails, what was already changed is put back: no half change is left.
 BOOL ChangeModeAndStoredBits(int descriptor, const struct stat& st, mode_t wantedMode, DWORD bits,
                              const std::optional<std::string>& before) {
     const mode_t mode = st.st_mode & 07777;
-    const bool ownerMayWrite = (mode & S_IWUSR) || geteuid() != st.st_uid;
-    const mode_t writingMode = ownerMayWrite ? mode : (mode | S_IWUSR);
+    // Only the owner may change the mode; anyone else writes with the rights it has.
+    const bool keepMode = (mode & S_IWUSR) || geteuid() != st.st_uid;
+    const mode_t writingMode = keepMode ? mode : (mode | S_IWUSR);
     if (writingMode != mode && fchmod(descriptor, writingMode) != 0)
         return FailErrno(errno);
     if (!WriteDosAttrib(descriptor, bits)) {
