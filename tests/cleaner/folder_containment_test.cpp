@@ -8,6 +8,7 @@
 #include "outside_snapshot.h"
 #include "platform/win32.h"
 #include "recording_host.h"
+#include "support/child_process.h"
 #include "support/file_setup.h"
 #include "support/temp_folder.h"
 
@@ -16,6 +17,7 @@
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/xattr.h>
 
 namespace fs = std::filesystem;
@@ -183,4 +185,55 @@ TEST_F(FolderContainmentTest, TheStoredReadOnlyBitKeepsAFileUntilItIsCleared) {
 
     DropDesktopIni();
     EXPECT_EQ(Tree(folder), std::set<std::string>{"samba-locked.txt"});
+}
+
+TEST_F(FolderContainmentTest, AFileWhoseStoredAttributesCannotBeReadIsKept) {
+    struct Case {
+        const char* name;
+        std::vector<long> failing; // the reads that fail, with `error`
+        int error;
+        std::set<std::string> left;
+        DWORD hiddenSeenAs; // by GetFileAttributesA and in a listing
+    };
+    const std::set<std::string> kept{"hidden.txt", "samba-locked.txt", "system.txt"};
+    const std::set<std::string> all{"desktop.ini", "hidden.txt", "plain.txt", "samba-locked.txt",
+                                    "system.txt"};
+    const std::vector<Case> cases{
+        {"relative-read-refused", {kSysGetxattrat}, EPERM, kept, FILE_ATTRIBUTE_HIDDEN},
+        {"reads-by-path-failing-too",
+         {kSysGetxattrat, SYS_getxattr, SYS_lgetxattr},
+         EIO,
+         kept,
+         FILE_ATTRIBUTE_HIDDEN},
+        {"every-read-failing", AttributeReadCalls(), EIO, all, FILE_ATTRIBUTE_READONLY},
+    };
+    for (const Case& c : cases) {
+        const std::string folder = Folder(
+            c.name, {"desktop.ini", "hidden.txt", "plain.txt", "samba-locked.txt", "system.txt"});
+        SetDosAttributes(folder + "/hidden.txt", FILE_ATTRIBUTE_HIDDEN);
+        SetDosAttributes(folder + "/system.txt", FILE_ATTRIBUTE_SYSTEM);
+        SetDosAttributes(folder + "/desktop.ini", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+        ASSERT_EQ(setxattr((folder + "/samba-locked.txt").c_str(), "user.DOSATTRIB", "0x21", 4, 0),
+                  0);
+        ASSERT_NO_FATAL_FAILURE(Enter(folder));
+
+        const ChildOutcome outcome = RunWithFailingCalls(c.failing, c.error, [] {
+            PurgeFiles();
+            DeleteFileA("plain.txt");
+            DeleteFileA("samba-locked.txt");
+            DropDesktopIni();
+            WIN32_FIND_DATAA data;
+            const HANDLE find = FindFirstFileA("hidden.txt", &data);
+            if (find == INVALID_HANDLE_VALUE)
+                return 100;
+            FindClose(find);
+            const DWORD byName = GetFileAttributesA("hidden.txt");
+            return byName == data.dwFileAttributes ? static_cast<int>(byName & 0x7) : 101;
+        });
+        if (!outcome.ran)
+            GTEST_SKIP() << "no seccomp filter can make the attribute reads fail: "
+                         << outcome.whyNot;
+        EXPECT_EQ(Tree(folder), c.left) << c.name;
+        EXPECT_EQ(outcome.result, static_cast<int>(c.hiddenSeenAs)) << c.name;
+    }
 }

@@ -1,6 +1,11 @@
 #include "platform/win32.h"
+#include "support/child_process.h"
 #include "support/temp_folder.h"
 
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
@@ -270,6 +275,104 @@ TEST_F(FileApiTest, SetAttributes_LeavesTheTargetOfALinkAlone) {
     fs::create_symlink(Path("target"), Path("link"));
     EXPECT_TRUE(SetFileAttributesA("link", FILE_ATTRIBUTE_NORMAL));
     EXPECT_EQ(ModeOf(Path("target")) & 0200u, 0u);
+}
+
+TEST_F(FileApiTest, Attributes_ReadALongStoredValueWholeAndKeepOneNotUnderstood) {
+    const std::string padding(1000, '\0');
+    const struct {
+        const char* name;
+        std::string value;
+        DWORD attributes;
+    } cases[] = {
+        {"padded-text", std::string("0x21", 4) + padding, FILE_ATTRIBUTE_READONLY},
+        {"padded-blob", Blob("0x24", 4, {0x1, 0x24, 0}) + padding, FILE_ATTRIBUTE_SYSTEM},
+        {"long-garbage", std::string(300, 'x'), FILE_ATTRIBUTE_READONLY},
+        {"garbage", "hidden", FILE_ATTRIBUTE_READONLY},
+    };
+    for (const auto& c : cases) {
+        WriteFile(Path(c.name), "x");
+        SetDosAttrib(Path(c.name), c.value);
+        EXPECT_EQ(GetFileAttributesA(c.name), c.attributes) << c.name;
+        WIN32_FIND_DATAA data;
+        const HANDLE find = FindFirstFileA(c.name, &data);
+        ASSERT_NE(find, INVALID_HANDLE_VALUE);
+        FindClose(find);
+        EXPECT_EQ(data.dwFileAttributes, c.attributes) << c.name;
+        if (c.attributes & FILE_ATTRIBUTE_READONLY) {
+            EXPECT_FALSE(DeleteFileA(c.name)) << c.name;
+            EXPECT_TRUE(Exists(Path(c.name))) << c.name;
+        }
+    }
+    // A value not understood is replaced when the attributes are set, as a damaged one would be.
+    ASSERT_TRUE(SetFileAttributesA("garbage", FILE_ATTRIBUTE_NORMAL));
+    EXPECT_EQ(GetDosAttrib(Path("garbage")), "0x0");
+    EXPECT_TRUE(DeleteFileA("garbage"));
+}
+
+TEST_F(FileApiTest, SetAttributes_ChangesNothingWhenEitherHalfFails) {
+    // The value refused as the kernel refuses it on a file its owner cannot write, or the mode.
+    const struct {
+        const char* name;
+        mode_t mode;
+        const char* value;
+        DWORD wanted;
+        std::vector<long> failing;
+        int error;
+    } cases[] = {
+        {"to-read-only", 0644, nullptr, FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN,
+         AttributeWriteCalls(), EACCES},
+        {"to-writable", 0444, "0x2", FILE_ATTRIBUTE_NORMAL, AttributeWriteCalls(), EACCES},
+        {"mode-refused", 0644, "0x0", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM,
+         ModeChangeCalls(), EPERM},
+    };
+    for (const auto& c : cases) {
+        WriteFile(Path(c.name), "x");
+        if (c.value)
+            SetDosAttrib(Path(c.name), c.value);
+        fs::permissions(Path(c.name), static_cast<fs::perms>(c.mode));
+        const std::string name = c.name;
+        const DWORD wanted = c.wanted;
+        const ChildOutcome outcome = RunWithFailingCalls(
+            c.failing, c.error, [&] { return SetFileAttributesA(name.c_str(), wanted) ? 1 : 0; });
+        if (!outcome.ran)
+            GTEST_SKIP() << "no seccomp filter can make the calls fail: " << outcome.whyNot;
+        EXPECT_EQ(outcome.result, 0) << c.name;
+        EXPECT_EQ(ModeOf(Path(c.name)), c.mode) << c.name;
+        EXPECT_EQ(GetDosAttrib(Path(c.name)), c.value ? c.value : "<none>") << c.name;
+    }
+}
+
+TEST_F(FileApiTest, SetAttributes_WithoutProcChangesOnlyTheEntryItOpened) {
+    WriteFile(Path("desktop.ini"), "x");
+    MakeFolder(Path("folder"));
+    TempFolder outside;
+    WriteFile(outside / "precious", "x");
+    fs::permissions(outside / "precious", static_cast<fs::perms>(0444));
+    fs::create_symlink(outside / "precious", Path("swap"));
+
+    // desktop.ini and a link to the outside file trade places all the while it is changed.
+    const ChildOutcome outcome = RunWithoutProc([] {
+        if (!SetFileAttributesA("folder", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))
+            return 1;
+        std::atomic<bool> done{false};
+        std::thread swapper([&] {
+            for (int i = 0; i < 50000; ++i)
+                renameat2(AT_FDCWD, "desktop.ini", AT_FDCWD, "swap", RENAME_EXCHANGE);
+            done = true;
+        });
+        for (int i = 0; !done; ++i)
+            SetFileAttributesA("desktop.ini",
+                               i % 2 ? FILE_ATTRIBUTE_NORMAL
+                                     : FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+        swapper.join();
+        return 0;
+    });
+    if (!outcome.ran)
+        GTEST_SKIP() << "no private mount namespace without /proc: " << outcome.whyNot;
+    EXPECT_EQ(outcome.result, 0);
+    EXPECT_EQ(GetDosAttrib(Path("folder")), "0x6");
+    EXPECT_EQ(ModeOf(outside / "precious"), 0444u);
+    EXPECT_EQ(GetDosAttrib(outside / "precious"), "<none>");
 }
 
 TEST_F(FileApiTest, DeleteFile_RefusesReadOnlyFilesFoldersAndMissingFiles) {

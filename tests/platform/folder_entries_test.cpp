@@ -156,8 +156,8 @@ TEST_F(FolderEntriesTest, AnEntrySwappedAfterItWasListedIsNeverFollowed) {
     WriteFile(Listed("to-link"), "x");
     WriteFile(Listed("to-folder"), "x");
     WriteFile(Path("outside/precious"), "precious");
-    chmod(Path("outside/precious").c_str(), 0444);
     SetDosAttrib(Path("outside/precious"), "0x1");
+    chmod(Path("outside/precious").c_str(), 0444);
     MakeFolder(Path("outside/docs"));
     WriteFile(Path("outside/docs/letter"), "letter");
 

@@ -41,16 +41,20 @@ void SetDosAttributes(const std::string& path, std::uint32_t attributes) {
     struct stat st;
     if (lstat(path.c_str(), &st) != 0)
         Fail("cannot look at", path);
-    if (!S_ISDIR(st.st_mode)) {
-        const mode_t mode =
-            (attributes & kReadOnly) ? (st.st_mode & ~0222) : (st.st_mode | S_IWUSR);
-        if (chmod(path.c_str(), mode & 07777) != 0)
-            Fail("cannot change the mode of", path);
-    }
+    const mode_t mode = st.st_mode & 07777;
+    mode_t wanted = mode;
+    if (!S_ISDIR(st.st_mode))
+        wanted = (attributes & kReadOnly) ? (mode & ~0222) : (mode | S_IWUSR);
+    // The kernel refuses a user attribute on a file its owner cannot write (root aside), so
+    // the attribute is written while the owner may write, and the mode set after.
+    if (!(mode & S_IWUSR) && chmod(path.c_str(), mode | S_IWUSR) != 0)
+        Fail("cannot change the mode of", path);
     char text[8];
     const int length = std::snprintf(text, sizeof text, "0x%x", attributes & kHiddenAndSystem);
     if (setxattr(path.c_str(), "user.DOSATTRIB", text, static_cast<size_t>(length), 0) != 0)
         Fail("cannot set user.DOSATTRIB on", path);
+    if (chmod(path.c_str(), wanted) != 0)
+        Fail("cannot change the mode of", path);
 }
 
 OtherFileSystemFolder::OtherFileSystemFolder() {

@@ -6,10 +6,12 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <linux/limits.h>
 #include <string>
 #include <sys/syscall.h>
 #include <sys/xattr.h>
 #include <unistd.h>
+#include <vector>
 
 // The attribute read relative to a folder descriptor (Linux 6.13); older headers lack it.
 #ifndef SYS_getxattrat
@@ -79,10 +81,31 @@ std::optional<DWORD> ParseBlob(std::string_view value, std::size_t textEnd) {
     return ReadLittleEndian(value, offset, 4);
 }
 
-std::optional<DWORD> ParseRead(const char* buffer, ssize_t size) {
-    if (size < 0)
-        return std::nullopt;
-    return ParseDosAttrib(std::string_view(buffer, static_cast<std::size_t>(size)));
+// What a value read says; one that is neither form can't be told.
+StoredDosAttrib Interpret(std::string_view value) {
+    if (const auto bits = ParseDosAttrib(value))
+        return {StoredDosAttrib::State::Bits, *bits};
+    return {StoredDosAttrib::State::Unknown, 0};
+}
+
+// The value read as `get` reads it (as getxattr does, into a buffer of the given size), whole:
+// first into a small buffer, then, when it is longer, into one as long as the longest value
+// Linux keeps. Nothing when this way could not tell, so that the next way is tried.
+template <typename Get> std::optional<StoredDosAttrib> ReadWhole(Get get) {
+    char small[256];
+    ssize_t size = get(small, sizeof small);
+    if (size >= 0)
+        return Interpret(std::string_view(small, static_cast<std::size_t>(size)));
+    if (errno == ERANGE) {
+        std::vector<char> large(XATTR_SIZE_MAX);
+        size = get(large.data(), large.size());
+        if (size >= 0)
+            return Interpret(std::string_view(large.data(), static_cast<std::size_t>(size)));
+    }
+    // ENOTSUP is EOPNOTSUPP on Linux: a file system that keeps no extended attributes.
+    if (errno == ENODATA || errno == ENOTSUP)
+        return StoredDosAttrib{};
+    return std::nullopt;
 }
 
 // The argument block of getxattrat.
@@ -95,22 +118,45 @@ struct XattrArgs {
 // Set once the kernel turns out not to know getxattrat.
 std::atomic<bool> g_noGetxattrat{false};
 
-// Without /proc, the entry itself is opened, never through a link and without waiting on a
-// pipe, and its attribute read from that descriptor.
-std::optional<DWORD> ReadThroughOpen(int folder, const char* name) {
+std::optional<StoredDosAttrib> ReadRelative(int folder, const char* name) {
+    if (g_noGetxattrat.load(std::memory_order_relaxed))
+        return std::nullopt;
+    return ReadWhole([&](char* buffer, std::size_t size) -> ssize_t {
+        XattrArgs args{reinterpret_cast<std::uintptr_t>(buffer), static_cast<std::uint32_t>(size),
+                       0};
+        const long read = syscall(SYS_getxattrat, folder, name, AT_SYMLINK_NOFOLLOW, kDosAttribName,
+                                  &args, sizeof args);
+        if (read < 0 && errno == ENOSYS)
+            g_noGetxattrat.store(true, std::memory_order_relaxed);
+        return read;
+    });
+}
+
+// Through the folder's descriptor in /proc: the kernel looks up only the name there.
+std::optional<StoredDosAttrib> ReadThroughProc(int folder, const char* name) {
+    const std::string path = "/proc/self/fd/" + std::to_string(folder) + "/" + name;
+    return ReadWhole([&](char* buffer, std::size_t size) {
+        return lgetxattr(path.c_str(), kDosAttribName, buffer, size);
+    });
+}
+
+// The entry itself opened, never through a link and without waiting on a pipe, and its
+// attribute read from that descriptor.
+std::optional<StoredDosAttrib> ReadThroughOpen(int folder, const char* name) {
     const int entry =
         openat(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (entry < 0)
         return std::nullopt;
-    char buffer[256];
-    const ssize_t size = fgetxattr(entry, kDosAttribName, buffer, sizeof buffer);
+    const auto stored = ReadWhole([&](char* buffer, std::size_t size) {
+        return fgetxattr(entry, kDosAttribName, buffer, size);
+    });
     close(entry);
-    return ParseRead(buffer, size);
+    return stored;
 }
 
 // The attributes made from an entry's lstat, its name, its stored bits and, for a link,
 // whether it leads to a folder.
-DWORD AttributesFrom(const struct stat& st, std::string_view name, std::optional<DWORD> stored,
+DWORD AttributesFrom(const struct stat& st, std::string_view name, const StoredDosAttrib& stored,
                      bool linkToFolder) {
     DWORD attributes = 0;
     if (S_ISLNK(st.st_mode)) {
@@ -124,14 +170,27 @@ DWORD AttributesFrom(const struct stat& st, std::string_view name, std::optional
     }
 
     const bool dotEntry = name == "." || name == "..";
-    // Samba keeps the read-only bit there too, beside the mode bits: either makes it read-only.
-    if (stored)
-        attributes |= *stored & kStoredBits;
-    else if (!dotEntry && !name.empty() && name.front() == '.')
-        attributes |= FILE_ATTRIBUTE_HIDDEN;
+    const bool dotHidden = !dotEntry && !name.empty() && name.front() == '.';
+    switch (stored.state) {
+    case StoredDosAttrib::State::Bits:
+        // Samba keeps the read-only bit there too, beside the mode bits: either makes it
+        // read-only.
+        attributes |= stored.bits & kStoredBits;
+        break;
+    case StoredDosAttrib::State::None:
+        if (dotHidden)
+            attributes |= FILE_ATTRIBUTE_HIDDEN;
+        break;
+    case StoredDosAttrib::State::Unknown:
+        // It may say read-only, hidden or system: read-only keeps the file, as any of them would.
+        attributes |= FILE_ATTRIBUTE_READONLY | (dotHidden ? FILE_ATTRIBUTE_HIDDEN : 0);
+        break;
+    }
 
     return attributes == 0 ? FILE_ATTRIBUTE_NORMAL : attributes;
 }
+
+constexpr StoredDosAttrib kUnknown{StoredDosAttrib::State::Unknown, 0};
 
 } // namespace
 
@@ -144,42 +203,71 @@ std::optional<DWORD> ParseDosAttrib(std::string_view value) {
     return ParseHex(value.substr(0, textEnd));
 }
 
-std::optional<DWORD> ReadDosAttrib(const std::string& path, bool followLink) {
-    char buffer[256];
-    const ssize_t size = followLink
-                             ? getxattr(path.c_str(), kDosAttribName, buffer, sizeof buffer)
-                             : lgetxattr(path.c_str(), kDosAttribName, buffer, sizeof buffer);
-    return ParseRead(buffer, size);
+StoredDosAttrib ReadDosAttrib(const std::string& path) {
+    if (const auto stored = ReadWhole([&](char* buffer, std::size_t size) {
+            return lgetxattr(path.c_str(), kDosAttribName, buffer, size);
+        }))
+        return *stored;
+    // The other ways go through the entry's folder.
+    const std::size_t slash = path.rfind('/');
+    const std::string folderPath = slash == std::string::npos ? "."
+                                   : slash == 0               ? "/"
+                                                              : path.substr(0, slash);
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const int folder = open(folderPath.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0)
+        return kUnknown;
+    const StoredDosAttrib stored = ReadDosAttribAt(folder, name.c_str());
+    close(folder);
+    return stored;
 }
 
-std::optional<DWORD> ReadDosAttribAt(int folder, const char* name) {
-    char buffer[256];
-    if (!g_noGetxattrat.load(std::memory_order_relaxed)) {
-        XattrArgs args{reinterpret_cast<std::uintptr_t>(buffer), sizeof buffer, 0};
-        const long size = syscall(SYS_getxattrat, folder, name, AT_SYMLINK_NOFOLLOW, kDosAttribName,
-                                  &args, sizeof args);
-        if (size >= 0 || errno != ENOSYS)
-            return ParseRead(buffer, static_cast<ssize_t>(size));
-        g_noGetxattrat.store(true, std::memory_order_relaxed);
+StoredDosAttrib ReadDosAttribAt(int folder, const char* name) {
+    for (const auto way : {ReadRelative, ReadThroughProc, ReadThroughOpen}) {
+        if (const auto stored = way(folder, name))
+            return *stored;
     }
-    // Through the folder's descriptor in /proc: the kernel looks up only the name there.
-    const std::string path = "/proc/self/fd/" + std::to_string(folder) + "/" + name;
-    const ssize_t size = lgetxattr(path.c_str(), kDosAttribName, buffer, sizeof buffer);
-    if (size < 0 && (errno == ENOENT || errno == ENOTDIR) && access("/proc/self/fd", F_OK) != 0)
-        return ReadThroughOpen(folder, name);
-    return ParseRead(buffer, size);
+    return kUnknown;
 }
 
-bool WriteDosAttrib(const std::string& path, DWORD bits, bool followLink) {
+bool ReadDosAttribValue(int descriptor, std::optional<std::string>& value) {
+    // Its size asked first, and asked again should it grow before it is read.
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const ssize_t size = fgetxattr(descriptor, kDosAttribName, nullptr, 0);
+        if (size < 0) {
+            if (errno != ENODATA && errno != ENOTSUP)
+                return false;
+            value.reset();
+            return true;
+        }
+        std::string bytes(static_cast<std::size_t>(size), '\0');
+        const ssize_t read =
+            size == 0 ? 0 : fgetxattr(descriptor, kDosAttribName, bytes.data(), bytes.size());
+        if (read >= 0) {
+            bytes.resize(static_cast<std::size_t>(read));
+            value = std::move(bytes);
+            return true;
+        }
+        if (errno != ERANGE)
+            return false;
+    }
+    return false;
+}
+
+bool WriteDosAttrib(int descriptor, DWORD bits) {
     char text[16];
     const int length =
         std::snprintf(text, sizeof text, "0x%x", static_cast<unsigned>(bits & kStoredBits));
-    const auto size = static_cast<std::size_t>(length);
-    if ((followLink ? setxattr(path.c_str(), kDosAttribName, text, size, 0)
-                    : lsetxattr(path.c_str(), kDosAttribName, text, size, 0)) == 0)
+    if (fsetxattr(descriptor, kDosAttribName, text, static_cast<std::size_t>(length), 0) == 0)
         return true;
-    // No extended attributes here (or none on a symbolic link): the bits simply can't be kept.
-    return errno == ENOTSUP || errno == EPERM;
+    // No extended attributes here: the bits simply can't be kept.
+    return errno == ENOTSUP;
+}
+
+bool RestoreDosAttrib(int descriptor, const std::optional<std::string>& value) {
+    if (value)
+        return fsetxattr(descriptor, kDosAttribName, value->data(), value->size(), 0) == 0;
+    return fremovexattr(descriptor, kDosAttribName) == 0 || errno == ENODATA || errno == ENOTSUP;
 }
 
 DWORD AttributesOf(const std::string& path, std::string_view name, const struct stat& st) {
@@ -187,7 +275,7 @@ DWORD AttributesOf(const std::string& path, std::string_view name, const struct 
         // A symbolic link can't carry user attributes; don't ask.
         struct stat target;
         const bool toFolder = stat(path.c_str(), &target) == 0 && S_ISDIR(target.st_mode);
-        return AttributesFrom(st, name, std::nullopt, toFolder);
+        return AttributesFrom(st, name, StoredDosAttrib{}, toFolder);
     }
     return AttributesFrom(st, name, ReadDosAttrib(path), false);
 }
@@ -196,7 +284,7 @@ DWORD AttributesAt(int folder, const char* name, const struct stat& st) {
     if (S_ISLNK(st.st_mode)) {
         struct stat target;
         const bool toFolder = fstatat(folder, name, &target, 0) == 0 && S_ISDIR(target.st_mode);
-        return AttributesFrom(st, name, std::nullopt, toFolder);
+        return AttributesFrom(st, name, StoredDosAttrib{}, toFolder);
     }
     return AttributesFrom(st, name, ReadDosAttribAt(folder, name), false);
 }

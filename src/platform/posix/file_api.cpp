@@ -13,6 +13,7 @@
 #include <fcntl.h>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -24,6 +25,9 @@ using namespace brisvane::platform::posix;
 namespace {
 
 thread_local DWORD t_lastError = ERROR_SUCCESS;
+
+constexpr DWORD kStoredDosBits =
+    FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
 } // namespace
 
@@ -144,13 +148,6 @@ public:
 private:
     int m_descriptor;
 };
-
-// A path that reaches exactly the file a descriptor holds, whatever its name leads to now.
-// Without /proc, the name it was opened by is the best there is.
-std::string DescriptorPath(int descriptor, const std::string& openedBy) {
-    const std::string path = "/proc/self/fd/" + std::to_string(descriptor);
-    return access(path.c_str(), F_OK) == 0 ? path : openedBy;
-}
 
 struct FindHandle {
     DIR* dir = nullptr;
@@ -368,50 +365,95 @@ DWORD GetFileAttributesA(LPCSTR lpFileName) {
     return AttributesOf(resolved.path, resolved.lastPart, st);
 }
 
+namespace {
+
+// The hidden and system bits SetFileAttributesA leaves stored, with a stored read-only bit kept
+// only while read-only is wanted, since the mode bits already say it.
+DWORD WantedStoredBits(DWORD wanted, const std::optional<DWORD>& stored) {
+    return (wanted & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) |
+           (stored ? (wanted & *stored & FILE_ATTRIBUTE_READONLY) : 0);
+}
+
+// Gives the file open as `descriptor`, whose status is `st`, the mode `wantedMode` and the
+// stored bits `bits`. The kernel refuses a user attribute on a file its owner cannot write (root
+// aside), so the value is written while the owner may: after the write bits are set, before
+// they are cleared, and on a file that stays read-only, while they are briefly set. Whatever
+// fails, what was already changed is put back: no half change is left.
+BOOL ChangeModeAndStoredBits(int descriptor, const struct stat& st, mode_t wantedMode, DWORD bits,
+                             const std::optional<std::string>& before) {
+    const mode_t mode = st.st_mode & 07777;
+    // Only the owner may change the mode; anyone else writes with the rights it has.
+    const bool keepMode = (mode & S_IWUSR) || geteuid() != st.st_uid;
+    const mode_t writingMode = keepMode ? mode : (mode | S_IWUSR);
+    if (writingMode != mode && fchmod(descriptor, writingMode) != 0)
+        return FailErrno(errno);
+    if (!WriteDosAttrib(descriptor, bits)) {
+        const int error = errno;
+        if (writingMode != mode)
+            fchmod(descriptor, mode);
+        return FailErrno(error);
+    }
+    if (wantedMode != writingMode && fchmod(descriptor, wantedMode) != 0) {
+        const int error = errno;
+        RestoreDosAttrib(descriptor, before);
+        if (writingMode != mode)
+            fchmod(descriptor, mode);
+        return FailErrno(error);
+    }
+    return Succeed();
+}
+
+} // namespace
+
 BOOL SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes) {
     ResolvedPath resolved;
     struct stat st;
     if (!ResolveExisting(lpFileName, resolved, st))
         return FALSE;
-    // The entry looked at is opened without following a link and changed only through that
-    // descriptor, so nothing put in its place meanwhile is changed instead.
-    const int descriptor = open(resolved.path.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    // A symbolic link has no attributes of its own here, and its target is not ours to change.
+    if (S_ISLNK(st.st_mode))
+        return Succeed();
+    // The entry looked at is opened without following a link (and without waiting on a pipe)
+    // and changed only through that descriptor, so nothing put in its place meanwhile is
+    // changed instead, whether /proc is there or not.
+    const int descriptor =
+        open(resolved.path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (descriptor < 0)
         return FailErrno(errno);
     const Descriptor held(descriptor);
     if (fstat(descriptor, &st) != 0)
         return FailErrno(errno);
-    // A symbolic link has no attributes of its own here, and its target is not ours to change.
-    if (S_ISLNK(st.st_mode))
-        return Succeed();
+    // Only a file or a folder has attributes to change here.
+    if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode))
+        return Fail(ERROR_ACCESS_DENIED);
     // A file with other names shares its attributes with them, and they may lie anywhere.
     if (!S_ISDIR(st.st_mode) && st.st_nlink > 1)
         return Fail(ERROR_ACCESS_DENIED);
-    const std::string self = DescriptorPath(descriptor, resolved.path);
     if (dwFileAttributes == FILE_ATTRIBUTE_NORMAL)
         dwFileAttributes = 0;
 
-    if (!S_ISDIR(st.st_mode)) {
-        const mode_t mode = st.st_mode & 07777;
-        const mode_t wanted = (dwFileAttributes & FILE_ATTRIBUTE_READONLY)
-                                  ? (mode & ~static_cast<mode_t>(0222))
-                                  : (mode | S_IWUSR);
-        if (wanted != mode && chmod(self.c_str(), wanted) != 0)
-            return FailErrno(errno);
-    }
+    const mode_t mode = st.st_mode & 07777;
+    mode_t wantedMode = mode;
+    if (!S_ISDIR(st.st_mode))
+        wantedMode = (dwFileAttributes & FILE_ATTRIBUTE_READONLY)
+                         ? (mode & ~static_cast<mode_t>(0222))
+                         : (mode | S_IWUSR);
 
-    // Without a stored value the name alone decides hidden; a stored read-only bit is kept only
-    // while read-only is wanted, since the mode bits already say it.
-    constexpr DWORD kStoredBits =
-        FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-    const auto stored = ReadDosAttrib(self, true);
+    // What is stored must be known, to keep what is not changed and to put it back on failure.
+    std::optional<std::string> before;
+    if (!ReadDosAttribValue(descriptor, before))
+        return Fail(ERROR_ACCESS_DENIED);
+    const std::optional<DWORD> stored = before ? ParseDosAttrib(*before) : std::nullopt;
+    // Without a stored value the name alone decides hidden; a value not understood is replaced.
     const bool dotHidden = !resolved.lastPart.empty() && resolved.lastPart.front() == '.' &&
                            !IsDotName(resolved.lastPart);
-    const DWORD storedBits =
-        stored ? (*stored & kStoredBits) : (dotHidden ? FILE_ATTRIBUTE_HIDDEN : 0);
-    const DWORD wantedBits = (dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) |
-                             (dwFileAttributes & storedBits & FILE_ATTRIBUTE_READONLY);
-    if (storedBits != wantedBits && !WriteDosAttrib(self, wantedBits, true))
+    const DWORD wantedBits = WantedStoredBits(dwFileAttributes, stored);
+    const bool storedChanges =
+        stored ? (*stored & kStoredDosBits) != wantedBits
+               : (before || (dotHidden ? FILE_ATTRIBUTE_HIDDEN : 0) != wantedBits);
+    if (storedChanges)
+        return ChangeModeAndStoredBits(descriptor, st, wantedMode, wantedBits, before);
+    if (wantedMode != mode && fchmod(descriptor, wantedMode) != 0)
         return FailErrno(errno);
     return Succeed();
 }
