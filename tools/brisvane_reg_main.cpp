@@ -1,13 +1,9 @@
-#include "huge_page_heap.h"
 #include "reg_commands.h"
 
 #include <iostream>
 #include <malloc.h>
 
 int main(int argc, char** argv) {
-    // The tree of a large hive or import, on ordinary pages, costs more in page faults and
-    // address translation than in the work itself.
-    regtool::RestartWithHugePageHeap(argv);
     // An import builds a tree of many small pieces and grows large buffers: memory let go on
     // the way stays in the heap for the next pieces instead of going back to the system and
     // being faulted in again.
