@@ -3,9 +3,12 @@
 #include "support/registry_values.h"
 #include "support/temp_folder.h"
 
+#include <chrono>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <string>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -531,6 +534,43 @@ TEST_F(RegistryApi, NeverWritesThroughALinkLeftAtTheTemporaryOrLockFile) {
     struct stat info {};
     EXPECT_NE(lstat((CurrentUserHive() + ".tmp").c_str(), &info), 0);
     EXPECT_FALSE(Exists(absent));
+}
+
+// As `touch -d`, `cp -p` or `rsync -t --inplace` leave it: the same file, the same size, the old
+// time. Every other round waits before the first read, so that only the file's identity can tell
+// the edit; the others edit at once, in what may still be the same clock tick.
+TEST_F(RegistryApi, SeesAndKeepsAnEditMadeInPlaceWithTheOldTimePutBack) {
+    HKEY key = Create(HKEY_CURRENT_USER, "Live");
+    const std::string hive = CurrentUserHive();
+    const timespec oldTimes[2] = {{1'500'000'000, 0}, {1'500'000'000, 0}};
+    auto text = [&](const char* name) {
+        std::vector<BYTE> data = Query(key, name);
+        return std::string(data.begin(), data.end() - (data.empty() ? 0 : 1));
+    };
+    for (int round = 0; round < 12; ++round) {
+        ASSERT_EQ(SetText(key, "Theirs", "before"), ERROR_SUCCESS);
+        ASSERT_EQ(utimensat(AT_FDCWD, hive.c_str(), oldTimes, 0), 0);
+        if (round % 2)
+            std::this_thread::sleep_for(std::chrono::milliseconds(40));
+        ASSERT_EQ(text("Theirs"), "before");
+
+        const std::string content = ReadFile(hive);
+        const std::size_t at = content.find("\"Theirs\"=\"before\"");
+        ASSERT_NE(at, std::string::npos);
+        const int fd = open(hive.c_str(), O_WRONLY);
+        ASSERT_GE(fd, 0);
+        const std::string edit = "\"Theirs\"=\"edited\"";
+        EXPECT_EQ(pwrite(fd, edit.data(), edit.size(), static_cast<off_t>(at)),
+                  static_cast<ssize_t>(edit.size()));
+        close(fd);
+        ASSERT_EQ(utimensat(AT_FDCWD, hive.c_str(), oldTimes, 0), 0);
+
+        EXPECT_EQ(text("Theirs"), "edited") << "round " << round;
+        ASSERT_EQ(SetText(key, "Mine", std::to_string(round)), ERROR_SUCCESS);
+        EXPECT_NE(ReadFile(hive).find("\"Theirs\"=\"edited\""), std::string::npos)
+            << "round " << round;
+    }
+    RegCloseKey(key);
 }
 
 } // namespace

@@ -1,10 +1,10 @@
-#include "huge_page_heap.h"
 #include "support/temp_folder.h"
 
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <optional>
 #include <spawn.h>
 #include <string>
 #include <sys/stat.h>
@@ -305,14 +305,33 @@ TEST_F(BrisvaneReg, ProgramsStartedAtLogonSeeTheEnvironmentAsTheUserHadIt) {
     chmod(script.c_str(), 0755);
     ASSERT_EQ(Run({"add", kRunKey, "/v", "Brisvane", "/d", script, "/f"}).exitCode, 0);
 
-    const char* saved = std::getenv("GLIBC_TUNABLES");
-    const std::string restore = saved ? saved : "";
-    for (const char* tunables :
-         {static_cast<const char*>(nullptr), "glibc.malloc.tcache_count=5"}) {
-        if (tunables)
-            setenv("GLIBC_TUNABLES", tunables, 1);
+    // Whatever the user set, names that look like brisvane-reg's own included, reaches the
+    // program as it was, and nothing is added.
+    struct Case {
+        const char* tunables;
+        const char* before;
+    };
+    const Case cases[] = {
+        {nullptr, nullptr},
+        {"glibc.malloc.tcache_count=5", nullptr},
+        {nullptr, "+glibc.malloc.hugetlb=1"},
+        {"glibc.malloc.tcache_count=5", "-"},
+    };
+    const std::vector<std::string> names = {"GLIBC_TUNABLES", "BRISVANE_REG_TUNABLES_BEFORE"};
+    std::vector<std::optional<std::string>> saved;
+    for (const std::string& name : names)
+        saved.push_back(std::getenv(name.c_str())
+                            ? std::optional<std::string>(std::getenv(name.c_str()))
+                            : std::nullopt);
+    auto put = [](const std::string& name, const char* value) {
+        if (value)
+            setenv(name.c_str(), value, 1);
         else
-            unsetenv("GLIBC_TUNABLES");
+            unsetenv(name.c_str());
+    };
+    for (const Case& test : cases) {
+        put(names[0], test.tunables);
+        put(names[1], test.before);
         std::remove(marker.c_str());
         EXPECT_EQ(Run({"run-at-logon"}).exitCode, 0);
         ASSERT_TRUE(AppearsSoon(marker));
@@ -320,21 +339,11 @@ TEST_F(BrisvaneReg, ProgramsStartedAtLogonSeeTheEnvironmentAsTheUserHadIt) {
         std::string seenTunables, seenBefore;
         std::getline(seen, seenTunables);
         std::getline(seen, seenBefore);
-        EXPECT_EQ(seenTunables, tunables ? tunables : "unset");
-        EXPECT_EQ(seenBefore, "unset");
+        EXPECT_EQ(seenTunables, test.tunables ? test.tunables : "unset");
+        EXPECT_EQ(seenBefore, test.before ? test.before : "unset");
     }
-    if (saved)
-        setenv("GLIBC_TUNABLES", restore.c_str(), 1);
-    else
-        unsetenv("GLIBC_TUNABLES");
-}
-
-TEST(HugePageHeap, IsAskedForBesideTheUsersTunablesUnlessTheUserChoseOrTheSystemHasNone) {
-    EXPECT_EQ(regtool::TunablesWithHugePages(nullptr, true), "glibc.malloc.hugetlb=1");
-    EXPECT_EQ(regtool::TunablesWithHugePages("glibc.malloc.tcache_count=5", true),
-              "glibc.malloc.tcache_count=5:glibc.malloc.hugetlb=1");
-    EXPECT_EQ(regtool::TunablesWithHugePages("glibc.malloc.hugetlb=0", true), std::nullopt);
-    EXPECT_EQ(regtool::TunablesWithHugePages(nullptr, false), std::nullopt);
+    for (std::size_t i = 0; i < names.size(); ++i)
+        put(names[i], saved[i] ? saved[i]->c_str() : nullptr);
 }
 
 } // namespace

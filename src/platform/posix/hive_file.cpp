@@ -133,23 +133,28 @@ void ReportNotAFile(const std::string& path, mode_t mode) {
                "; it is left as it is and its keys cannot be opened");
 }
 
+bool SameTime(const timespec& one, const timespec& other) {
+    return one.tv_sec == other.tv_sec && one.tv_nsec == other.tv_nsec;
+}
+
 // What tells one version of a hive file from another: every write of ours makes a new inode,
-// and a change made in place changes the size or the time.
+// and a change made in place moves the inode change time, which, unlike the modification time
+// (`touch -d`, `cp -p`, `rsync -t`), no program can set back.
 struct FileIdentity {
     dev_t device = 0;
     ino_t inode = 0;
     off_t size = 0;
     timespec modified{};
+    timespec changed{};
 
     bool operator==(const FileIdentity& other) const {
         return device == other.device && inode == other.inode && size == other.size &&
-               modified.tv_sec == other.modified.tv_sec &&
-               modified.tv_nsec == other.modified.tv_nsec;
+               SameTime(modified, other.modified) && SameTime(changed, other.changed);
     }
 };
 
 FileIdentity IdentityOf(const struct stat& info) {
-    return {info.st_dev, info.st_ino, info.st_size, info.st_mtim};
+    return {info.st_dev, info.st_ino, info.st_size, info.st_mtim, info.st_ctim};
 }
 
 // Only a regular file is read, and opening never waits: a named pipe would block the program
@@ -241,14 +246,18 @@ LONG WriteHive(const std::string& path, const std::string& content, FileIdentity
     if (fd < 0)
         return ERROR_CANTWRITE;
     bool ok = fchmod(fd, mode) == 0 && WriteAll(fd, content) && fsync(fd) == 0;
-    ok = ok && fstat(fd, &info) == 0;
-    written = IdentityOf(info);
     clock_gettime(CLOCK_REALTIME, &placedAfter);
-    ok = close(fd) == 0 && ok;
     if (!ok || rename(temporary.c_str(), target.c_str()) != 0) {
+        close(fd);
         unlink(temporary.c_str());
         return ERROR_CANTWRITE;
     }
+    // Only now: the rename itself moves the file's change time.
+    if (fstat(fd, &info) == 0)
+        written = IdentityOf(info);
+    else
+        written = {};
+    close(fd);
     int folder = open(ParentOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder >= 0) {
         fsync(folder);
@@ -318,13 +327,16 @@ LONG ParseHive(Root root, const std::string& path, std::string_view content,
     return ERROR_SUCCESS;
 }
 
-// A file time this close to the moment the file was read may be shared by a later change made
-// in place; a file system that keeps whole seconds only gets a wider margin.
-bool ChangedTooCloseToReading(const timespec& modified, const timespec& readAt) {
-    const long long margin = modified.tv_nsec == 0 ? 2'000'000'000LL : 20'000'000LL;
+// A change made in place after the read is stamped with the kernel's clock of that moment,
+// which lags the clock read here by up to a tick and is cut to the file system's granularity.
+// So while the change time lies within that margin of the read, or after it, a later change may
+// carry the very same time, and the file must be read again; once past it, every change shows.
+// A file system that keeps whole seconds (or two, as FAT) gets the wider margin.
+bool ChangedTooCloseToReading(const timespec& changed, const timespec& readAt) {
+    const long long margin = changed.tv_nsec == 0 ? 2'000'000'000LL : 20'000'000LL;
     const long long nanos =
-        (static_cast<long long>(readAt.tv_sec) - modified.tv_sec) * 1'000'000'000LL +
-        (readAt.tv_nsec - modified.tv_nsec);
+        (static_cast<long long>(readAt.tv_sec) - changed.tv_sec) * 1'000'000'000LL +
+        (readAt.tv_nsec - changed.tv_nsec);
     return nanos <= margin;
 }
 
@@ -348,7 +360,7 @@ public:
         std::lock_guard lock(m_mutex);
         const std::optional<ParsedHive>& slot = m_slots[Index(root)];
         if (!slot || slot->path != path || !(slot->identity == identity) ||
-            ChangedTooCloseToReading(identity.modified, slot->readAt))
+            ChangedTooCloseToReading(identity.changed, slot->readAt))
             return std::nullopt;
         return slot;
     }

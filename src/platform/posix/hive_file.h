@@ -34,7 +34,8 @@ bool HiveIsReadOnly(Root root);
 // The hive as it is now: ERROR_SUCCESS (a missing file is an empty hive), ERROR_BADDB when the
 // file does not parse (reported once per process on stderr with its line), or ERROR_CANTREAD
 // (a hive that is not a regular file is never opened and is named on stderr once). The file
-// is parsed once per version: while its device, inode, size and time stay the same, the tree
+// is parsed once per version: while its device, inode, size, modification time and inode change
+// time stay the same, and that change time is older than a later change could share, the tree
 // parsed before is handed out again, settled and never changed afterwards.
 LONG ReadHive(Root root, std::shared_ptr<const Key>& out);
 
