@@ -364,15 +364,15 @@ void StartUpSequence() {
     {
         TRegistry settings;
         settings.OpenSubkey(layout::kSettingsKey, false);
-        const char* flags[] = {layout::kCookiesFlag, layout::kUrlReferencesFlag,
-                               layout::kHistoryFlag, layout::kCacheFlag, layout::kUrlRegistryFlag};
+        const char* flags[] = {layout::kCookiesFlag, layout::kFavoritesFlag, layout::kHistoryFlag,
+                               layout::kCacheFlag, layout::kUrlRegistryFlag};
         for (const char* flag : flags) {
             const bool ticked = settings.ReadText(flag) == layout::kTrue;
             if (!ticked)
                 continue;
             TRegistry store;
             store.OpenSubkey(layout::kSettingsKey, true);
-            if (flag == std::string(layout::kUrlReferencesFlag) &&
+            if (flag == std::string(layout::kFavoritesFlag) &&
                 store.ReadText(layout::kUrlCheckFlag) == layout::kFalse)
                 store.WriteText(layout::kUrlCheckFlag, layout::kTrue);
             store.WriteText(flag, layout::kTrue);

@@ -87,7 +87,7 @@ void TForm1::FormCreate() {
         // favorites box, may show the warning before the next flag is read.
         const std::pair<TCheckBox*, const char*> options[] = {
             {CheckBox1, layout::kCookiesFlag},
-            {CheckBox2, layout::kUrlReferencesFlag},
+            {CheckBox2, layout::kFavoritesFlag},
             {CheckBox3, layout::kHistoryFlag},
             {CheckBox4, layout::kCacheFlag},
             {CheckBox5, layout::kUrlRegistryFlag}};
@@ -114,10 +114,10 @@ void TForm1::CheckBox2Click() {
         settings.WriteText(layout::kUrlCheckFlag, layout::kTrue);
     }
     if (ticked) {
-        settings.WriteText(layout::kUrlReferencesFlag, layout::kTrue);
+        settings.WriteText(layout::kFavoritesFlag, layout::kTrue);
     } else {
         settings.WriteText(layout::kUrlCheckFlag, layout::kFalse);
-        settings.WriteText(layout::kUrlReferencesFlag, layout::kFalse);
+        settings.WriteText(layout::kFavoritesFlag, layout::kFalse);
     }
 }
 

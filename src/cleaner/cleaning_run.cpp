@@ -52,7 +52,7 @@ HeldFolder HoldPath(TRegistry& paths, const char* value) {
 RunFolders HoldRunFolders(TRegistry& paths, const std::string& installFolder) {
     return {HoldPath(paths, layout::kIeCookiePath), HoldPath(paths, layout::kIeFavoritesPath),
             HoldPath(paths, layout::kIeHistoryPath), HoldPath(paths, layout::kIeCachePath),
-            HoldPath(paths, layout::kNetscapeOnePath), HoldPath(paths, layout::kNetscapeTwoPath),
+            HoldPath(paths, layout::kNetscape4Path), HoldPath(paths, layout::kNetscape3Path),
             // The program made the install folder itself: a link there is someone else's.
             HeldFolder::OpenWithoutFollowing(installFolder)};
 }
@@ -109,11 +109,11 @@ void CleanTickedCategories(CleaningRunHost& host, TRegistry& paths, const RunFol
     CleanIeCache(host, paths, folders);
 
     const HeldFolder& netscapeFour =
-        StepFolder(paths, layout::kNetscapeOnePath, folders.netscapeFour);
+        StepFolder(paths, layout::kNetscape4Path, folders.netscapeFour);
     host.AdvanceProgress();
     CleanNetscape4Folder(host, netscapeFour);
 
-    CleanNetscape3Folder(host, StepFolder(paths, layout::kNetscapeTwoPath, folders.netscapeThree));
+    CleanNetscape3Folder(host, StepFolder(paths, layout::kNetscape3Path, folders.netscapeThree));
 
     host.AdvanceProgress();
     if (host.IsTicked(CleaningOption::UrlRegistry))

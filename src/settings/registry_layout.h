@@ -13,7 +13,8 @@ inline constexpr const char* kPathsKeyForReset = "\\SOFTWARE\\Tessmark\\Brisvane
 
 // Option flags of the Settings key.
 inline constexpr const char* kCookiesFlag = "Cookies";
-inline constexpr const char* kUrlReferencesFlag = "URL References";
+// The flag of the Favorites box ("Delete Bookmarks or Favorites"), stored under this name.
+inline constexpr const char* kFavoritesFlag = "URL References";
 inline constexpr const char* kHistoryFlag = "History";
 inline constexpr const char* kCacheFlag = "Cache";
 inline constexpr const char* kUrlRegistryFlag = "URL Registry";
@@ -28,8 +29,9 @@ inline constexpr const char* kIeCookiePath = "IE Cookie";
 inline constexpr const char* kIeFavoritesPath = "IE Favorites";
 inline constexpr const char* kIeHistoryPath = "IE History";
 inline constexpr const char* kIeCachePath = "IE Cache";
-inline constexpr const char* kNetscapeOnePath = "Netscape One";
-inline constexpr const char* kNetscapeTwoPath = "Netscape Two";
+// The Netscape 4.x user folder and the Netscape 3.x folder.
+inline constexpr const char* kNetscape4Path = "Netscape One";
+inline constexpr const char* kNetscape3Path = "Netscape Two";
 
 // The system's entries, under HKEY_LOCAL_MACHINE.
 inline constexpr const char* kAppPathsKey =

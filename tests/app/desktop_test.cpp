@@ -93,9 +93,8 @@ TEST_F(DesktopTest, TheProgressWindowIsOnTheScreenWholeInTheMiddleOfARun) {
     TempFolder cookies{"brisvane-cookies"};
     for (int i = 0; i < 200; ++i)
         WriteFile(cookies / ("c" + std::to_string(i) + ".txt"), "x");
-    for (const char* value :
-         {layout::kIeFavoritesPath, layout::kIeHistoryPath, layout::kIeCachePath,
-          layout::kNetscapeOnePath, layout::kNetscapeTwoPath})
+    for (const char* value : {layout::kIeFavoritesPath, layout::kIeHistoryPath,
+                              layout::kIeCachePath, layout::kNetscape4Path, layout::kNetscape3Path})
         app_test::SetText(HKEY_CURRENT_USER, layout::kPathsKey, value, "");
     app_test::SetText(HKEY_CURRENT_USER, layout::kPathsKey, layout::kIeCookiePath, cookies.Path());
     ui::MessageBoxRecorder boxes;

@@ -25,7 +25,7 @@ protected:
     void SetPaths() {
         for (const char* value :
              {layout::kIeCookiePath, layout::kIeFavoritesPath, layout::kIeHistoryPath,
-              layout::kIeCachePath, layout::kNetscapeOnePath, layout::kNetscapeTwoPath})
+              layout::kIeCachePath, layout::kNetscape4Path, layout::kNetscape3Path})
             app_test::SetText(HKEY_CURRENT_USER, layout::kPathsKey, value, "");
         app_test::SetText(HKEY_CURRENT_USER, layout::kPathsKey, layout::kIeCookiePath,
                           m_files / "cookies");

@@ -32,7 +32,7 @@ void ExpectUnchanged(const std::string& path, const FileState& before) {
 }
 
 TEST_F(ProgramTest, AStartWithEveryOptionTickedAsStoredWritesNoHive) {
-    for (const char* flag : {layout::kCookiesFlag, layout::kUrlReferencesFlag, layout::kHistoryFlag,
+    for (const char* flag : {layout::kCookiesFlag, layout::kFavoritesFlag, layout::kHistoryFlag,
                              layout::kCacheFlag, layout::kUrlRegistryFlag, layout::kUrlCheckFlag})
         app_test::SetText(HKEY_CURRENT_USER, layout::kSettingsKey, flag, layout::kTrue);
     app_test::SetText(HKEY_LOCAL_MACHINE, layout::kAppPathsKey, layout::kInstallFolderValue,

@@ -210,7 +210,7 @@ TEST_F(OptionFlagsTest, EachBoxLoadsOnlyAnExactTrueAndWritesEveryChangeBack) {
 }
 
 TEST_F(OptionFlagsTest, TheFavoritesWarningComesAtEveryTickButNotWhenBothFlagsAreStoredTrue) {
-    app_test::SetText(HKEY_CURRENT_USER, layout::kSettingsKey, layout::kUrlReferencesFlag, "true");
+    app_test::SetText(HKEY_CURRENT_USER, layout::kSettingsKey, layout::kFavoritesFlag, "true");
     app_test::SetText(HKEY_CURRENT_USER, layout::kSettingsKey, layout::kUrlCheckFlag, "true");
     ui::MessageBoxRecorder boxes;
     StartUp();
@@ -219,7 +219,7 @@ TEST_F(OptionFlagsTest, TheFavoritesWarningComesAtEveryTickButNotWhenBothFlagsAr
 
     Form1->CheckBox2->Click();
     EXPECT_EQ(Flag(layout::kUrlCheckFlag), "false");
-    EXPECT_EQ(Flag(layout::kUrlReferencesFlag), "false");
+    EXPECT_EQ(Flag(layout::kFavoritesFlag), "false");
     Form1->CheckBox2->Click();
     Form1->CheckBox2->Click();
     Form1->CheckBox2->Click();
@@ -229,7 +229,7 @@ TEST_F(OptionFlagsTest, TheFavoritesWarningComesAtEveryTickButNotWhenBothFlagsAr
     EXPECT_EQ(boxes.Last().owner, nullptr);
     EXPECT_EQ(boxes.Last().type, MB_ICONINFORMATION | MB_OK);
     EXPECT_EQ(Flag(layout::kUrlCheckFlag), "true");
-    EXPECT_EQ(Flag(layout::kUrlReferencesFlag), "true");
+    EXPECT_EQ(Flag(layout::kFavoritesFlag), "true");
 }
 
 TEST_F(OptionFlagsTest, AWarningAtStartUpComesBeforeTheParkedFoldersAreRemoved) {
@@ -239,7 +239,7 @@ TEST_F(OptionFlagsTest, AWarningAtStartUpComesBeforeTheParkedFoldersAreRemoved) 
     testing_support::WriteFile(install / "2/entry.dat", "x");
     app_test::SetText(HKEY_LOCAL_MACHINE, layout::kAppPathsKey, layout::kInstallFolderValue,
                       install.Path());
-    app_test::SetText(HKEY_CURRENT_USER, layout::kSettingsKey, layout::kUrlReferencesFlag, "true");
+    app_test::SetText(HKEY_CURRENT_USER, layout::kSettingsKey, layout::kFavoritesFlag, "true");
     ui::MessageBoxRecorder boxes;
     bool parkedWhileOpen = false;
     boxes.WhileOpen([&](const ui::MessageBoxCall&) {

@@ -60,7 +60,7 @@ protected:
     static void SetAllPaths(const std::string& path) {
         for (const char* value :
              {layout::kIeCookiePath, layout::kIeFavoritesPath, layout::kIeHistoryPath,
-              layout::kIeCachePath, layout::kNetscapeOnePath, layout::kNetscapeTwoPath})
+              layout::kIeCachePath, layout::kNetscape4Path, layout::kNetscape3Path})
             SetPath(value, path);
     }
     static void SetNonString(const char* value) {
@@ -122,8 +122,8 @@ protected:
         SetPath(layout::kIeFavoritesPath, Dir("ie-favorites"));
         SetPath(layout::kIeHistoryPath, Dir("ie-history"));
         SetPath(layout::kIeCachePath, Dir("ie-cache"));
-        SetPath(layout::kNetscapeOnePath, Dir("ns4"));
-        SetPath(layout::kNetscapeTwoPath, Dir("ns3"));
+        SetPath(layout::kNetscape4Path, Dir("ns4"));
+        SetPath(layout::kNetscape3Path, Dir("ns3"));
         TRegistry appPaths;
         appPaths.SetRoot(HKEY_LOCAL_MACHINE);
         ASSERT_TRUE(appPaths.OpenSubkey(layout::kAppPathsKey, true));
@@ -381,8 +381,8 @@ TEST_F(CleaningRunTest, LargeFolder_IsAnsweredForDuringTheWalkButLetsInputInOnly
 TEST_F(CleaningRunTest, FileSystemRoot_IsSkippedLikeAMissingFolder) {
     SetAllPaths("");
     // Nothing is ticked, so even a root that were entered would lose nothing.
-    SetPath(layout::kNetscapeOnePath, "/");
-    SetPath(layout::kNetscapeTwoPath, m_files.Path() + "/../..");
+    SetPath(layout::kNetscape4Path, "/");
+    SetPath(layout::kNetscape3Path, m_files.Path() + "/../..");
 
     RunCleaning(m_host);
 
@@ -396,8 +396,8 @@ TEST_F(CleaningRunTest, HomeFolder_IsSkippedInEveryStep) {
     SetPath(layout::kIeFavoritesPath, Dir("ns4/"));
     SetPath(layout::kIeHistoryPath, Dir("ns4/cache/.."));
     SetPath(layout::kIeCachePath, Dir("ns4"));
-    SetPath(layout::kNetscapeOnePath, Dir("ns4"));
-    SetPath(layout::kNetscapeTwoPath, Dir("ns4"));
+    SetPath(layout::kNetscape4Path, Dir("ns4"));
+    SetPath(layout::kNetscape3Path, Dir("ns4"));
     const auto before = Tree(m_files.Path());
     m_host.TickAll();
 

@@ -25,9 +25,9 @@ struct NamedFolder {
 };
 
 const NamedFolder kNamedFolders[] = {
-    {layout::kIeCookiePath, "Cookies"},      {layout::kIeFavoritesPath, "Favorites"},
-    {layout::kIeHistoryPath, "History"},     {layout::kIeCachePath, "Cache"},
-    {layout::kNetscapeOnePath, "Netscape4"}, {layout::kNetscapeTwoPath, "Netscape3"},
+    {layout::kIeCookiePath, "Cookies"},    {layout::kIeFavoritesPath, "Favorites"},
+    {layout::kIeHistoryPath, "History"},   {layout::kIeCachePath, "Cache"},
+    {layout::kNetscape4Path, "Netscape4"}, {layout::kNetscape3Path, "Netscape3"},
 };
 
 class RunFoldersTest : public FolderFixture {

@@ -204,9 +204,9 @@ TEST_F(WalkRaceTest, WholeRunStaysInsideTheFoldersItWasNamed) {
                                             "Netscape4", "Netscape3", "Install"};
     TRegistry paths;
     ASSERT_TRUE(paths.OpenSubkey(layout::kPathsKey, true));
-    const char* const values[] = {layout::kIeCookiePath,    layout::kIeFavoritesPath,
-                                  layout::kIeHistoryPath,   layout::kIeCachePath,
-                                  layout::kNetscapeOnePath, layout::kNetscapeTwoPath};
+    const char* const values[] = {layout::kIeCookiePath,  layout::kIeFavoritesPath,
+                                  layout::kIeHistoryPath, layout::kIeCachePath,
+                                  layout::kNetscape4Path, layout::kNetscape3Path};
     for (std::size_t i = 0; i < std::size(values); ++i)
         paths.WriteText(values[i], Path(named[i]));
     TRegistry appPaths;

@@ -12,7 +12,7 @@ using namespace testing_support;
 
 namespace {
 
-const char* const kOptionFlags[] = {layout::kCookiesFlag, layout::kUrlReferencesFlag,
+const char* const kOptionFlags[] = {layout::kCookiesFlag, layout::kFavoritesFlag,
                                     layout::kHistoryFlag, layout::kCacheFlag,
                                     layout::kUrlRegistryFlag};
 
@@ -26,7 +26,7 @@ void TickStoredOptions() {
             continue;
         TRegistry store;
         store.OpenSubkey(layout::kSettingsKey, true);
-        if (flag == layout::kUrlReferencesFlag) {
+        if (flag == layout::kFavoritesFlag) {
             const std::string warned = store.ReadText(layout::kUrlCheckFlag);
             if (warned.empty() || warned == layout::kFalse)
                 store.WriteText(layout::kUrlCheckFlag, layout::kTrue);

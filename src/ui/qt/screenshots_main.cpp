@@ -83,8 +83,8 @@ void StoreExamplePaths(const std::string& cookies) {
     paths.WriteText(layout::kIeFavoritesPath, "C:\\WINDOWS\\Favorites");
     paths.WriteText(layout::kIeHistoryPath, "C:\\WINDOWS\\History");
     paths.WriteText(layout::kIeCachePath, "C:\\WINDOWS\\Temporary Internet Files");
-    paths.WriteText(layout::kNetscapeOnePath, "C:\\Program Files\\Netscape\\Users\\default");
-    paths.WriteText(layout::kNetscapeTwoPath, "");
+    paths.WriteText(layout::kNetscape4Path, "C:\\Program Files\\Netscape\\Users\\default");
+    paths.WriteText(layout::kNetscape3Path, "");
 }
 
 // The main page's host, which pictures the screen the first time the run keeps the desktop
