@@ -1,4 +1,5 @@
-// The program's start-up with every option ticked as stored reads the hives and writes none.
+// The program's start-up with every option ticked as stored reads the hives and writes none,
+// unless a flag is stored as another type than text: that one is stored again.
 #include "app/unit1.h"
 #include "app_fixture.h"
 #include "settings/registry_layout.h"
@@ -31,10 +32,31 @@ void ExpectUnchanged(const std::string& path, const FileState& before) {
     EXPECT_EQ(after.modified.tv_nsec, before.modified.tv_nsec) << path;
 }
 
-TEST_F(ProgramTest, AStartWithEveryOptionTickedAsStoredWritesNoHive) {
+// How the ticked options lie in the hive before the start.
+struct StoredOptions {
+    const char* cookiesSpelling; // a flag matches whatever the case of its stored name
+    bool cacheAsExpandable;      // a flag of another type is stored again, as text
+};
+
+class StartUpWrites : public ProgramTest, public ::testing::WithParamInterface<StoredOptions> {};
+
+TEST_P(StartUpWrites, WritesAHiveOnlyWhenAStoredFlagIsNotAlreadyText) {
+    const StoredOptions stored = GetParam();
     for (const char* flag : {layout::kCookiesFlag, layout::kFavoritesFlag, layout::kHistoryFlag,
                              layout::kCacheFlag, layout::kUrlRegistryFlag, layout::kUrlCheckFlag})
-        app_test::SetText(HKEY_CURRENT_USER, layout::kSettingsKey, flag, layout::kTrue);
+        app_test::SetText(HKEY_CURRENT_USER, layout::kSettingsKey,
+                          flag == layout::kCookiesFlag ? stored.cookiesSpelling : flag,
+                          layout::kTrue);
+    if (stored.cacheAsExpandable) {
+        const char expandable[] = "true";
+        HKEY key = nullptr;
+        ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, layout::kSettingsKey, 0, KEY_ALL_ACCESS, &key),
+                  ERROR_SUCCESS);
+        ASSERT_EQ(RegSetValueExA(key, layout::kCacheFlag, 0, REG_EXPAND_SZ,
+                                 reinterpret_cast<const BYTE*>(expandable), sizeof expandable),
+                  ERROR_SUCCESS);
+        RegCloseKey(key);
+    }
     app_test::SetText(HKEY_LOCAL_MACHINE, layout::kAppPathsKey, layout::kInstallFolderValue,
                       m_sandbox.ConfigHome());
     const std::string user = m_sandbox.HivePath("HKEY_CURRENT_USER");
@@ -56,9 +78,21 @@ TEST_F(ProgramTest, AStartWithEveryOptionTickedAsStoredWritesNoHive) {
 
     EXPECT_TRUE(allTicked);
     EXPECT_EQ(boxes.Count(), 0u);
-    ExpectUnchanged(user, userBefore);
     ExpectUnchanged(machine, machineBefore);
-    EXPECT_EQ(testing_support::HiveSnapshot(m_sandbox), snapshot);
+    if (stored.cacheAsExpandable) {
+        EXPECT_NE(StateOf(user).inode, userBefore.inode);
+        EXPECT_EQ(
+            testing_support::ValueType(HKEY_CURRENT_USER, layout::kSettingsKey, layout::kCacheFlag),
+            REG_SZ);
+    } else {
+        ExpectUnchanged(user, userBefore);
+        EXPECT_EQ(testing_support::HiveSnapshot(m_sandbox), snapshot);
+    }
 }
+
+INSTANTIATE_TEST_SUITE_P(AsStored, StartUpWrites,
+                         ::testing::Values(StoredOptions{layout::kCookiesFlag, false},
+                                           StoredOptions{"COOKIES", false},
+                                           StoredOptions{layout::kCookiesFlag, true}));
 
 } // namespace
