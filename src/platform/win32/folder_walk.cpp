@@ -409,8 +409,8 @@ bool MoveFolderInto(const char* source, const HeldFolder& target, const std::str
     const std::wstring wideName = Wide(newName);
     const ULONG nameBytes = static_cast<ULONG>(wideName.size() * sizeof(wchar_t));
     // Never shorter than the structure itself, which Wine insists on for a one-letter name.
-    const std::size_t size =
-        std::max(sizeof(RenameInformation), offsetof(RenameInformation, fileName) + nameBytes);
+    const std::size_t size = std::max<std::size_t>(
+        sizeof(RenameInformation), offsetof(RenameInformation, fileName) + nameBytes);
     std::vector<ULONGLONG> buffer((size + sizeof(ULONGLONG) - 1) / sizeof(ULONGLONG) + 1);
     auto* rename = reinterpret_cast<RenameInformation*>(buffer.data());
     rename->replaceIfExists = FALSE;
