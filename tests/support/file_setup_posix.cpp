@@ -41,16 +41,20 @@ void SetDosAttributes(const std::string& path, std::uint32_t attributes) {
     struct stat st;
     if (lstat(path.c_str(), &st) != 0)
         Fail("cannot look at", path);
+    // The stored attributes first: a user other than root may not set them on a file whose
+    // write bits are gone.
+    char text[8];
+    const int length = std::snprintf(text, sizeof text, "0x%x", attributes & kHiddenAndSystem);
+    if (!S_ISDIR(st.st_mode) && chmod(path.c_str(), (st.st_mode | S_IWUSR) & 07777) != 0)
+        Fail("cannot change the mode of", path);
+    if (setxattr(path.c_str(), "user.DOSATTRIB", text, static_cast<size_t>(length), 0) != 0)
+        Fail("cannot set user.DOSATTRIB on", path);
     if (!S_ISDIR(st.st_mode)) {
         const mode_t mode =
             (attributes & kReadOnly) ? (st.st_mode & ~0222) : (st.st_mode | S_IWUSR);
         if (chmod(path.c_str(), mode & 07777) != 0)
             Fail("cannot change the mode of", path);
     }
-    char text[8];
-    const int length = std::snprintf(text, sizeof text, "0x%x", attributes & kHiddenAndSystem);
-    if (setxattr(path.c_str(), "user.DOSATTRIB", text, static_cast<size_t>(length), 0) != 0)
-        Fail("cannot set user.DOSATTRIB on", path);
 }
 
 bool MakeSymbolicLink(const std::string& target, const std::string& link) {
