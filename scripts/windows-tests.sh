@@ -3,7 +3,8 @@
 # (MinGW-w64, the native window backend, NSIS), then runs every test of the 64-bit build under
 # Wine on a virtual display, in a fresh Wine prefix that is removed afterwards, opens the
 # WinHelp file that a native build writes through WinHelpA in Wine's help viewer, and makes the
-# installer's round trip (scripts/installer-round-trip.sh). Only 64-bit Wine can run here (this
+# installer's round trip (scripts/installer-round-trip.sh), then uninstalls once more with links
+# put in the install folder (scripts/uninstaller-links.sh). Only 64-bit Wine can run here (this
 # machine's kernel runs no 32-bit programs), so the 32-bit build, brisvan.exe as it ships, is
 # compiled and linked but not run.
 #   bash scripts/windows-tests.sh
@@ -63,6 +64,8 @@ timeout 1800 xvfb-run -a -s "-screen 0 1024x768x24 -ac" bash -c '
     wine "$2" "$3"
     wineserver -k || true
     bash scripts/installer-round-trip.sh "$4"
+    wineserver -k || true
+    bash scripts/uninstaller-links.sh "$4"
     wineserver -k || true
 ' windows-tests "$prefix"64 "$prefix"64/tests/helpwriter/winhelp_viewer_check.exe "$help_file" \
     "$prefix"64/tools/installer/brisvane-setup.exe

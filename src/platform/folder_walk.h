@@ -37,8 +37,9 @@ public:
 private:
     HeldFolder() = default;
 
-    int m_descriptor = -1; // Linux: an O_PATH descriptor of the folder
-    std::string m_path;    // Windows: its full path, which the system keeps from being replaced
+    int m_descriptor = -1;     // Linux: an O_PATH descriptor of the folder
+    std::string m_path;        // Windows: the path to make it current by (its real path)
+    HANDLE m_handle = nullptr; // Windows: a handle on it that others may not delete through
     friend bool MoveFolderInto(const char*, const HeldFolder&, const std::string&);
 };
 
@@ -59,6 +60,11 @@ bool EnterSubfolder(const char* name);
 // `newName`, never replacing an entry. On failure GetLastError() tells ERROR_ALREADY_EXISTS
 // (the name is taken) from anything else.
 bool MoveFolderInto(const char* source, const HeldFolder& target, const std::string& newName);
+
+// Deletes the file `name` (an entry of the current folder or a full path) as DeleteFileA would,
+// but refuses a link or other reparse point rather than delete it or what it leads to: the
+// cleaning steps' deletes by name go through here.
+bool DeleteFileNotLink(const char* name);
 
 // The entries of the current folder, one at a time, for a walk; the listing is closed however the
 // walk ends. Each entry is looked at no more than the walk needs: its name and what the listing

@@ -57,6 +57,23 @@ void SetDosAttributes(const std::string& path, std::uint32_t attributes) {
         Fail("cannot change the mode of", path);
 }
 
+bool MakeSymbolicLink(const std::string& target, const std::string& link) {
+    const std::string made = link + ".new";
+    return symlink(target.c_str(), made.c_str()) == 0 && rename(made.c_str(), link.c_str()) == 0;
+}
+
+bool SwapFolderForLink(const std::string& path, const std::string& target) {
+    return rename(path.c_str(), (path + ".aside").c_str()) == 0 &&
+           symlink(target.c_str(), path.c_str()) == 0;
+}
+
+bool RemoveFolderAsUnix(const std::string&) {
+    return false;
+}
+
+SwapFolderBeforeEntering::SwapFolderBeforeEntering(const std::string&) {}
+SwapFolderBeforeEntering::~SwapFolderBeforeEntering() = default;
+
 OtherFileSystemFolder::OtherFileSystemFolder() {
     char pattern[] = "/dev/shm/brisvane-test-XXXXXX";
     if (!mkdtemp(pattern))

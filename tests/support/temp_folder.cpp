@@ -1,6 +1,7 @@
 #include "support/temp_folder.h"
 
 #include "support/environment.h"
+#include "support/file_setup.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -34,6 +35,8 @@ TempFolder::TempFolder(const std::string& prefix) {
 }
 
 TempFolder::~TempFolder() {
+    if (RemoveFolderAsUnix(m_path))
+        return;
     std::error_code ignored;
     // Give back the owner's write bit everywhere, so that tests of read-only entries clean up
     // also when not run as root.

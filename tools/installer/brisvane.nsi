@@ -83,75 +83,210 @@ Section "Brisvane"
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
 SectionEnd
 
-; Removes everything inside the folder $R9 without following any link: a junction or symbolic
-; link is removed as the link itself and never entered, so nothing outside the install folder
-; can be reached through a parked folder.
+; The uninstaller removes each entry through a handle on the entry itself, checked first: never a
+; link, junction or other reparse point, nor anything one leads to. Under Wine a Unix link to a
+; file looks like a plain file, and a delete by its name deletes the file it leads to; so an entry
+; must also have the real name (as GetFinalPathNameByHandleW gives it) of its folder's entry.
+; Before Vista there is no real name to compare, and there a junction, the only kind of link,
+; carries the reparse attribute.
+!define ACCESS_LOOK 0x00100080 ; SYNCHRONIZE, FILE_READ_ATTRIBUTES
+!define ACCESS_REMOVE 0x00110180 ; DELETE and FILE_WRITE_ATTRIBUTES besides
+!define OPEN_FOLLOWING 0x02000000 ; FILE_FLAG_BACKUP_SEMANTICS
+!define OPEN_ITSELF 0x02200000 ; FILE_FLAG_OPEN_REPARSE_POINT besides
+!define REPARSE_POINT 0x400
+!define DIRECTORY 0x10
+
+; Opens $0 for the access $1 with the flags $2. Out: $3 the handle (-1 when it can't be opened),
+; $4 its attributes, $5 its real name ("?" where the system has none to give, "" when it fails).
+Function un.OpenEntry
+    System::Call "kernel32::CreateFileW(w r0, i r1, i 7, p 0, i 3, i r2, p 0) p .r3"
+    StrCpy $4 ${REPARSE_POINT}
+    StrCpy $5 ""
+    ${If} $3 = -1
+        Return
+    ${EndIf}
+    System::Alloc 52 ; BY_HANDLE_FILE_INFORMATION, whose first field is the attributes
+    Pop $6
+    System::Call "kernel32::GetFileInformationByHandle(p r3, p r6) i .r7"
+    ${If} $7 <> 0
+        System::Call "*$6(i .r4)"
+    ${EndIf}
+    System::Free $6
+    System::Call "kernel32::GetFinalPathNameByHandleW(p r3, w .r5, i ${NSIS_MAX_STRLEN}, i 0) i .r7"
+    ${If} $7 == "error"
+        StrCpy $5 "?"
+    ${ElseIf} $7 = 0
+    ${OrIf} $7 >= ${NSIS_MAX_STRLEN}
+        StrCpy $5 ""
+    ${EndIf}
+FunctionEnd
+
+; $R7: the real name of the folder $R9, which the user chose (a link there is followed), or ""
+; when it can't be opened: then nothing in it passes the check.
+Function un.FolderRealName
+    Push $0
+    Push $1
+    Push $2
+    Push $3
+    Push $4
+    Push $5
+    Push $6
+    Push $7
+    StrCpy $0 $R9
+    StrCpy $1 ${ACCESS_LOOK}
+    StrCpy $2 ${OPEN_FOLLOWING}
+    Call un.OpenEntry
+    StrCpy $R7 ""
+    ${If} $3 <> -1
+        StrCpy $R7 $5
+        System::Call "kernel32::CloseHandle(p r3)"
+    ${EndIf}
+    Pop $7
+    Pop $6
+    Pop $5
+    Pop $4
+    Pop $3
+    Pop $2
+    Pop $1
+    Pop $0
+FunctionEnd
+
+; Whether the entry opened ($3, $4, $5) is the entry $R1 of the folder whose real name is $R7
+; itself: $6 is 1 when it is.
+Function un.IsEntryItself
+    StrCpy $6 0
+    ${If} $3 <> -1
+    ${AndIfNot} $4 & ${REPARSE_POINT}
+        ${If} $R7 == "?"
+        ${AndIf} $5 == "?"
+            StrCpy $6 1
+        ${ElseIf} $R7 != ""
+        ${AndIf} $5 == "$R7\$R1"
+            StrCpy $6 1
+        ${EndIf}
+    ${EndIf}
+FunctionEnd
+
+; Deletes the entry open as $3 (attributes $4) when its handle is closed, clearing read-only first.
+Function un.MarkForDeletion
+    System::Call "*(p 0, p 0) p .r6" ; IO_STATUS_BLOCK
+    ${If} $4 & 0x1
+        ; FILE_BASIC_INFORMATION: the four times unchanged, FILE_ATTRIBUTE_NORMAL.
+        System::Call "*(l 0, l 0, l 0, l 0, i 0x80, i 0) p .r7"
+        System::Call "ntdll::NtSetInformationFile(p r3, p r6, p r7, i 40, i 4)"
+        System::Free $7
+    ${EndIf}
+    System::Call "*(i 1) p .r7" ; FILE_DISPOSITION_INFORMATION
+    System::Call "ntdll::NtSetInformationFile(p r3, p r6, p r7, i 1, i 13)"
+    System::Free $7
+    System::Free $6
+FunctionEnd
+
+; Removes the entry $R1 of the folder $R9, whose real name is $R7, when it is that entry itself:
+; a file, or where $R6 is "any" also a folder with everything in it. Links are left alone.
+Function un.RemoveEntry
+    Push $0
+    Push $1
+    Push $2
+    Push $3
+    Push $4
+    Push $5
+    Push $6
+    Push $7
+    StrCpy $0 "$R9\$R1"
+    StrCpy $1 ${ACCESS_REMOVE}
+    StrCpy $2 ${OPEN_ITSELF}
+    Call un.OpenEntry
+    Call un.IsEntryItself
+    ${If} $6 = 1
+        ${IfNot} $4 & ${DIRECTORY}
+            Call un.MarkForDeletion
+        ${ElseIf} $R6 == "any"
+            ; Listing it needs the handle closed. Its entries are checked against the real
+            ; name it had here, and the folder itself again before it goes.
+            System::Call "kernel32::CloseHandle(p r3)"
+            Push $R9
+            Push $R7
+            StrCpy $R9 $0
+            StrCpy $R7 $5
+            Call un.EmptyFolder
+            Pop $R7
+            Pop $R9
+            Call un.OpenEntry
+            Call un.IsEntryItself
+            ${If} $6 = 1
+            ${AndIf} $4 & ${DIRECTORY}
+                StrCpy $4 0
+                Call un.MarkForDeletion
+            ${EndIf}
+        ${EndIf}
+    ${EndIf}
+    ${If} $3 <> -1
+        System::Call "kernel32::CloseHandle(p r3)"
+    ${EndIf}
+    Pop $7
+    Pop $6
+    Pop $5
+    Pop $4
+    Pop $3
+    Pop $2
+    Pop $1
+    Pop $0
+FunctionEnd
+
+; Removes everything inside the folder $R9, whose real name is $R7, as un.RemoveEntry does.
 Function un.EmptyFolder
     Push $R0
     Push $R1
-    Push $R2
+    Push $R6
+    StrCpy $R6 "any"
     FindFirst $R0 $R1 "$R9\*.*"
     ${DoWhile} $R1 != ""
         ${If} $R1 != "."
         ${AndIf} $R1 != ".."
-            System::Call "kernel32::GetFileAttributesW(w '$R9\$R1') i .R2"
-            ${If} $R2 = -1
-                ; Gone meanwhile.
-            ${ElseIf} $R2 & 0x400
-                ; FILE_ATTRIBUTE_REPARSE_POINT: the link only.
-                ${If} $R2 & 0x10
-                    RMDir "$R9\$R1"
-                ${Else}
-                    Delete "$R9\$R1"
-                ${EndIf}
-            ${ElseIf} $R2 & 0x10
-                Push $R9
-                StrCpy $R9 "$R9\$R1"
-                Call un.EmptyFolder
-                Pop $R9
-                RMDir "$R9\$R1"
-            ${Else}
-                SetFileAttributes "$R9\$R1" NORMAL
-                Delete "$R9\$R1"
-            ${EndIf}
+            Call un.RemoveEntry
         ${EndIf}
         FindNext $R0 $R1
     ${Loop}
     FindClose $R0
-    Pop $R2
+    Pop $R6
     Pop $R1
     Pop $R0
 FunctionEnd
 
 Section "Uninstall"
-    Delete "$INSTDIR\brisvan.exe"
-    Delete "$INSTDIR\brisvan.hlp"
-    ; What WinHelp keeps beside a help file it has opened.
-    Delete "$INSTDIR\brisvan.gid"
-    Delete "$INSTDIR\brisvan.fts"
-    Delete "$INSTDIR\brisvan.ftg"
-
+    StrCpy $R9 $INSTDIR
+    Call un.FolderRealName
+    StrCpy $R6 "file"
+    ; The program's files, and what WinHelp keeps beside a help file it has opened.
+    StrCpy $R1 "brisvan.exe"
+    Call un.RemoveEntry
+    StrCpy $R1 "brisvan.hlp"
+    Call un.RemoveEntry
+    StrCpy $R1 "brisvan.gid"
+    Call un.RemoveEntry
+    StrCpy $R1 "brisvan.fts"
+    Call un.RemoveEntry
+    StrCpy $R1 "brisvan.ftg"
+    Call un.RemoveEntry
     ; Folders a cleaning run parked here and the next start did not get to remove.
-    StrCpy $R8 0
+    StrCpy $R6 "any"
+    StrCpy $R1 0
     ${Do}
-        System::Call "kernel32::GetFileAttributesW(w '$INSTDIR\$R8') i .R2"
-        ${If} $R2 <> -1
-            ${If} $R2 & 0x400
-                RMDir "$INSTDIR\$R8"
-            ${ElseIf} $R2 & 0x10
-                StrCpy $R9 "$INSTDIR\$R8"
-                Call un.EmptyFolder
-                RMDir "$INSTDIR\$R8"
-            ${EndIf}
-        ${EndIf}
-        IntOp $R8 $R8 + 1
-    ${LoopUntil} $R8 > 99
-
-    Delete "$INSTDIR\uninstall.exe"
+        Call un.RemoveEntry
+        IntOp $R1 $R1 + 1
+    ${LoopUntil} $R1 > 99
+    StrCpy $R6 "file"
+    StrCpy $R1 "uninstall.exe"
+    Call un.RemoveEntry
     RMDir "$INSTDIR"
 
-    Delete "$SMPROGRAMS\Brisvane\Brisvane.lnk"
-    Delete "$SMPROGRAMS\Brisvane\Brisvane Help.lnk"
+    StrCpy $R9 "$SMPROGRAMS\Brisvane"
+    Call un.FolderRealName
+    StrCpy $R1 "Brisvane.lnk"
+    Call un.RemoveEntry
+    StrCpy $R1 "Brisvane Help.lnk"
+    Call un.RemoveEntry
     RMDir "$SMPROGRAMS\Brisvane"
 
     DeleteRegKey HKLM "${APP_PATHS}"
