@@ -106,9 +106,10 @@ bool DropDesktopIniAndCheck() {
     if (lookup == INVALID_HANDLE_VALUE)
         return false;
     FindClose(lookup);
-    // A "desktop.ini" whose attributes can't be reset (one with other names elsewhere, say)
-    // is left as it is.
-    if (SetFileAttributesA(found.cFileName, FILE_ATTRIBUTE_NORMAL) && DeleteFileA(found.cFileName))
+    // A "desktop.ini" whose attributes can't be reset (one with other names elsewhere, say),
+    // or that is a link, is left as it is.
+    if (brisvane::platform::ResetAttributesNotLink(found.cFileName) &&
+        brisvane::platform::DeleteFileNotLink(found.cFileName))
         return false;
     return !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
 }

@@ -8,10 +8,10 @@
 namespace {
 
 // The file layer matches these names without regard to case. A missing or read-only file
-// simply stays: the delete changes no attribute.
+// simply stays: the delete changes no attribute. A link stays too, and so does what it leads to.
 void DeleteIfTicked(CleaningRunHost& host, CleaningOption option, const char* name) {
     if (host.IsTicked(option))
-        DeleteFileA(name);
+        brisvane::platform::DeleteFileNotLink(name);
 }
 
 void CleanNetscapeFolder(CleaningRunHost& host, const brisvane::platform::HeldFolder& folder,

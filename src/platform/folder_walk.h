@@ -66,6 +66,11 @@ bool MoveFolderInto(const char* source, const HeldFolder& target, const std::str
 // cleaning steps' deletes by name go through here.
 bool DeleteFileNotLink(const char* name);
 
+// Clears the read-only, hidden and system attributes of the file `name` as SetFileAttributesA
+// with FILE_ATTRIBUTE_NORMAL would, but refuses a link or other reparse point rather than change
+// what it leads to.
+bool ResetAttributesNotLink(const char* name);
+
 // The entries of the current folder, one at a time, for a walk; the listing is closed however the
 // walk ends. Each entry is looked at no more than the walk needs: its name and what the listing
 // itself tells of it come free, its attributes are read once when asked for, and deleting it

@@ -102,6 +102,22 @@ TEST_F(FolderPurgeTest, PurgeFiles_LeavesWhatLinksPointAt) {
     EXPECT_EQ(ReadFile(outside + "/keep"), "keep");
 }
 
+TEST_F(FolderPurgeTest, DropDesktopIni_LeavesALinkAndWhatItLeadsTo) {
+    const std::string outside = Folder("outside", {"desktop.ini"});
+    SetDosAttributes(outside + "/desktop.ini", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+    const std::string folder = Folder("f");
+    if (!MakeSymbolicLink(outside + "/desktop.ini", folder + "/desktop.ini"))
+        GTEST_SKIP() << kNoLinks;
+    ASSERT_NO_FATAL_FAILURE(Enter(folder));
+
+    DropDesktopIni();
+
+    EXPECT_EQ(Names(folder), std::set<std::string>{"desktop.ini"});
+    EXPECT_EQ(GetFileAttributesA((outside + "/desktop.ini").c_str()) &
+                  (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN),
+              static_cast<DWORD>(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+}
+
 TEST_F(FolderPurgeTest, DropDesktopIni_RemovesItInAnyCaseWhateverItsAttributes) {
     const std::string folder = Folder("f", {"other"});
     WriteFile(folder + "/Desktop.INI", "[.ShellClassInfo]");

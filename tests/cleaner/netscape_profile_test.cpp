@@ -1,6 +1,7 @@
 #include "cleaner/netscape_profile.h"
 #include "cleaner_test_helpers.h"
 #include "recording_host.h"
+#include "support/file_setup.h"
 #include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -50,6 +51,19 @@ TEST_F(NetscapeProfileTest, CacheThatCannotBeEnteredLeavesTheProfileFilesAlone) 
     before = Tree(m_profile.Path());
     CleanNetscape4Folder(m_host, HeldFolder::Open(m_profile.Path()));
     EXPECT_EQ(Tree(m_profile.Path()), before);
+}
+
+TEST_F(NetscapeProfileTest, AFileThatIsALinkStaysAndSoDoesWhatItLeadsTo) {
+    TempFolder outside{"brisvane-outside"};
+    WriteFile(outside / "COOKIES.TXT", "the user's own");
+    if (!MakeSymbolicLink(outside / "COOKIES.TXT", m_profile / "COOKIES.TXT"))
+        GTEST_SKIP() << "no symbolic link can be made here";
+    m_host.ticked = {CleaningOption::Cookies};
+
+    CleanNetscape3Folder(m_host, HeldFolder::Open(m_profile.Path()));
+
+    EXPECT_EQ(ReadFile(outside / "COOKIES.TXT"), "the user's own");
+    EXPECT_EQ(Tree(m_profile.Path()), std::set<std::string>{"COOKIES.TXT"});
 }
 
 } // namespace

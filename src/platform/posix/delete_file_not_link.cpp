@@ -3,9 +3,10 @@
 
 namespace brisvane::platform {
 
-// Our DeleteFileA removes a link itself and never what it leads to; the link is refused all the
-// same, so that the deletes by name mean the same on both systems.
-bool DeleteFileNotLink(const char* name) {
+namespace {
+
+// False, with the reason set, for no name or a link.
+bool IsNamedNonLink(const char* name) {
     if (!name || !*name) {
         SetLastError(ERROR_INVALID_NAME);
         return false;
@@ -15,7 +16,19 @@ bool DeleteFileNotLink(const char* name) {
         SetLastError(ERROR_ACCESS_DENIED);
         return false;
     }
-    return DeleteFileA(name) != FALSE;
+    return true;
+}
+
+} // namespace
+
+// Our DeleteFileA and SetFileAttributesA act on a link itself and never on what it leads to;
+// the link is refused all the same, so that these calls mean the same on both systems.
+bool DeleteFileNotLink(const char* name) {
+    return IsNamedNonLink(name) && DeleteFileA(name) != FALSE;
+}
+
+bool ResetAttributesNotLink(const char* name) {
+    return IsNamedNonLink(name) && SetFileAttributesA(name, FILE_ATTRIBUTE_NORMAL) != FALSE;
 }
 
 } // namespace brisvane::platform

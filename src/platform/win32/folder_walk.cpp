@@ -67,6 +67,7 @@ struct IoStatus {
 using FileInformationCall = LONG(NTAPI*)(HANDLE, IoStatus*, void*, ULONG, int);
 using StatusToErrorCall = ULONG(NTAPI*)(LONG);
 using FinalPathCall = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
+constexpr int kFileBasicInformation = 4;
 constexpr int kFileNameInformation = 9;
 constexpr int kFileRenameInformation = 10;
 constexpr int kFileDispositionInformation = 13;
@@ -419,6 +420,27 @@ bool MoveFolderInto(const char* source, const HeldFolder& target, const std::str
     std::memcpy(rename->fileName, wideName.data(), nameBytes);
     return SetInformation(entry.handle.Get(), rename, static_cast<ULONG>(size),
                           kFileRenameInformation);
+}
+
+bool ResetAttributesNotLink(const char* name) {
+    if (!name || !*name)
+        return Fail(ERROR_INVALID_NAME);
+    const auto [folder, last] = SplitLast(name);
+    if (!IsEntryName(last))
+        return Fail(ERROR_INVALID_NAME);
+    Parent parent;
+    Entry entry;
+    if (!parent.Open(folder.c_str()) ||
+        !OpenEntry(parent, name, last, FILE_WRITE_ATTRIBUTES | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                   kShareAll, FILE_FLAG_BACKUP_SEMANTICS, entry))
+        return false;
+    // Through the handle that was checked; the times at zero stay as they are.
+    struct {
+        LARGE_INTEGER creation, lastAccess, lastWrite, change;
+        ULONG attributes;
+    } basic{};
+    basic.attributes = FILE_ATTRIBUTE_NORMAL;
+    return SetInformation(entry.handle.Get(), &basic, sizeof basic, kFileBasicInformation);
 }
 
 bool DeleteFileNotLink(const char* name) {
