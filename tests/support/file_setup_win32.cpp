@@ -13,7 +13,8 @@ void SetDosAttributes(const std::string& path, std::uint32_t attributes) {
                                  std::to_string(GetLastError()));
 }
 
-OtherFileSystemFolder::OtherFileSystemFolder() = default;
+OtherFileSystemFolder::OtherFileSystemFolder()
+    : m_whyNone("a Windows test machine has no second volume that it can count on") {}
 OtherFileSystemFolder::~OtherFileSystemFolder() = default;
 
 FullDiskForWholeFiles::FullDiskForWholeFiles() = default;
