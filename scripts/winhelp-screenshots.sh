@@ -19,7 +19,8 @@ done
 
 WINEPREFIX="$(mktemp -d "${TMPDIR:-/tmp}/brisvane-wine-XXXXXX")"
 pictures="$(mktemp -d)"
-export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# No menu builder: it would copy the prefix's Start-menu entries into the user's own menus.
+export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 cleanup() {
     wineserver -k 2>/dev/null || true
     rm -rf "$WINEPREFIX" "$pictures"

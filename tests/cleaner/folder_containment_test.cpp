@@ -13,6 +13,8 @@
 #include "support/temp_folder.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
@@ -48,21 +50,28 @@ std::string Backslashed(std::string path) {
     return path;
 }
 
-// Mounts a small file system at `folder`; false where this machine does not allow it.
+// Mounts a small file system at `folder`; Mounted() is false where this machine does not allow
+// it (only root may mount), and WhyNot() then says why.
 class ScopedMount {
 public:
     explicit ScopedMount(const std::string& folder) : m_folder(folder) {
         m_mounted = mount("brisvane-test", folder.c_str(), "tmpfs", 0, "size=1m") == 0;
+        if (!m_mounted)
+            m_whyNot =
+                std::string("no second file system to test with: mounting a tmpfs failed (") +
+                std::strerror(errno) + "): mounting needs root (CAP_SYS_ADMIN)";
     }
     ~ScopedMount() {
         if (m_mounted)
             umount2(m_folder.c_str(), MNT_DETACH);
     }
     bool Mounted() const { return m_mounted; }
+    const std::string& WhyNot() const { return m_whyNot; }
 
 private:
     std::string m_folder;
     bool m_mounted = false;
+    std::string m_whyNot;
 };
 
 } // namespace
@@ -141,7 +150,7 @@ TEST_F(FolderContainmentTest, FoldersOfAnotherFileSystemAreNotEntered) {
     const std::string mounted = Folder("Cache/D");
     const ScopedMount mount(mounted);
     if (!mount.Mounted())
-        GTEST_SKIP() << "this machine does not let the tests mount a file system";
+        GTEST_SKIP() << mount.WhyNot();
     WriteFile(mounted + "/other-volume.txt", "x");
     const std::string install = Folder("Install");
     Folder("Install/0");

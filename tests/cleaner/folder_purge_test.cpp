@@ -187,7 +187,8 @@ TEST_F(FolderPurgeTest, ParkFolder_StopsAtOnceWhenTheInstallFolderIsOnAnotherFil
     if (OnWindows())
         GTEST_SKIP() << "a Windows test machine has no second volume that it can count on";
     OtherFileSystemFolder install;
-    ASSERT_FALSE(install.Path().empty());
+    if (install.Path().empty())
+        GTEST_SKIP() << install.WhyNone();
     const std::string history = Folder("History");
     Folder("History/Today", {"a"});
     Folder("History/Yesterday", {"b"});

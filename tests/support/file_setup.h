@@ -50,7 +50,9 @@ private:
 
 // A fresh folder on a different file system from the temporary folder (Linux: under
 // /dev/shm), so that a rename into it fails; removed with its contents. Path() is empty where
-// there is none: always on Windows, which has no second volume it can count on.
+// there is none: always on Windows, which has no second volume it can count on, and on a
+// Linux machine whose /dev/shm is missing, not writable or no file system of its own; then
+// WhyNone() says which, for the test to skip with.
 class OtherFileSystemFolder {
 public:
     OtherFileSystemFolder();
@@ -59,9 +61,11 @@ public:
     OtherFileSystemFolder& operator=(const OtherFileSystemFolder&) = delete;
 
     const std::string& Path() const { return m_path; }
+    const std::string& WhyNone() const { return m_whyNone; }
 
 private:
     std::string m_path;
+    std::string m_whyNone;
 };
 
 // For its lifetime, makes every whole-file replacement write a few bytes and then fail as on

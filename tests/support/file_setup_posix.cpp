@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <stdexcept>
 #include <sys/stat.h>
@@ -76,15 +77,24 @@ SwapFolderBeforeEntering::~SwapFolderBeforeEntering() = default;
 
 OtherFileSystemFolder::OtherFileSystemFolder() {
     char pattern[] = "/dev/shm/brisvane-test-XXXXXX";
-    if (!mkdtemp(pattern))
+    if (!mkdtemp(pattern)) {
+        m_whyNone = std::string("no second file system to test with: cannot make a folder in "
+                                "/dev/shm (") +
+                    std::strerror(errno) + ")";
         return;
+    }
     struct stat here, there;
     std::error_code ignored;
-    if (stat(fs::temp_directory_path(ignored).c_str(), &here) == 0 && stat(pattern, &there) == 0 &&
-        here.st_dev != there.st_dev)
+    const fs::path temp = fs::temp_directory_path(ignored);
+    if (stat(temp.c_str(), &here) == 0 && stat(pattern, &there) == 0 &&
+        here.st_dev != there.st_dev) {
         m_path = pattern;
-    else
-        rmdir(pattern);
+        return;
+    }
+    rmdir(pattern);
+    m_whyNone = "no second file system to test with: /dev/shm is on the same file system as the "
+                "temporary folder " +
+                temp.string();
 }
 
 OtherFileSystemFolder::~OtherFileSystemFolder() {

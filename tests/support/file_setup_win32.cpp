@@ -181,7 +181,8 @@ SwapFolderBeforeEntering::~SwapFolderBeforeEntering() {
         brisvane::platform::win32::SetBeforeEnteringHook(nullptr);
 }
 
-OtherFileSystemFolder::OtherFileSystemFolder() = default;
+OtherFileSystemFolder::OtherFileSystemFolder()
+    : m_whyNone("a Windows test machine has no second volume that it can count on") {}
 OtherFileSystemFolder::~OtherFileSystemFolder() = default;
 
 FullDiskForWholeFiles::FullDiskForWholeFiles() = default;
