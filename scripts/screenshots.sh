@@ -20,6 +20,6 @@ mkdir -p "$out"
 registry="$(mktemp -d)"
 trap 'rm -rf "$registry"' EXIT
 XDG_CONFIG_HOME="$registry/offscreen" QT_QPA_PLATFORM=offscreen \
-    "$build/src/ui/qt/brisvane-screenshots" "$out"
+    "$build/tools/screenshots/brisvane-screenshots" "$out"
 XDG_CONFIG_HOME="$registry/desktop" \
-    bash scripts/run-on-desktop.sh "$build/src/ui/qt/brisvane-screenshots" --desktop "$out"
+    bash scripts/run-on-desktop.sh "$build/tools/screenshots/brisvane-screenshots" --desktop "$out"
