@@ -1,5 +1,5 @@
-#include "logon_runner.h"
-
+// brisvane-reg run-at-logon: what Windows does with the Run key when a user logs on.
+#include "commands.h"
 #include "platform/local_path.h"
 #include "platform/win32.h"
 #include "settings/registry_layout.h"
@@ -7,7 +7,9 @@
 #include <fcntl.h>
 #include <ostream>
 #include <spawn.h>
+#include <string>
 #include <sys/stat.h>
+#include <vector>
 
 extern char** environ;
 
@@ -46,8 +48,8 @@ bool StartDetached(const std::string& path) {
     return rc == 0;
 }
 
-} // namespace
-
+// The programs named by the string values under HKLM\...\CurrentVersion\Run, in value order.
+// Empty when the key is missing or cannot be read in full, so a damaged hive starts nothing.
 std::vector<std::string> LogonPrograms() {
     HKEY key = nullptr;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, layout::kRunKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
@@ -81,6 +83,8 @@ std::vector<std::string> LogonPrograms() {
     RegCloseKey(key);
     return complete ? programs : std::vector<std::string>{};
 }
+
+} // namespace
 
 int RunAtLogon(const Arguments& args, Streams& io) {
     if (args.size() != 1) {
