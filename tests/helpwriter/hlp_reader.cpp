@@ -138,6 +138,104 @@ void ForEachLeafEntry(const Bytes& tree, const BtreeHeader& header, Visit visit,
     Require(seen == header.entries, std::string(what) + ": entry count does not match");
 }
 
+// Each topic block, expanded.
+std::vector<Bytes> ExpandTopicBlocks(const Bytes& topic) {
+    std::vector<Bytes> blocks;
+    for (std::size_t at = 0; at < topic.size(); at += kTopicBlockSize) {
+        Require(at + kTopicBlockHeaderSize <= topic.size(), "|TOPIC: truncated block header");
+        const std::size_t end = std::min(topic.size(), at + kTopicBlockSize);
+        try {
+            blocks.push_back(DecompressLz77(topic.data() + at + kTopicBlockHeaderSize,
+                                            end - at - kTopicBlockHeaderSize, kDecompressSize));
+        } catch (const std::runtime_error& error) {
+            throw HlpFormatError(std::string("|TOPIC: ") + error.what());
+        }
+    }
+    return blocks;
+}
+
+// One record of the topic chain.
+struct ChainRecord {
+    std::uint32_t next = 0;
+    std::uint8_t type = 0;
+    Bytes linkData1;
+    std::string linkData2;
+};
+
+// The record at offset at of an expanded block, whose back link must name previous.
+ChainRecord ReadChainRecord(const Bytes& data, std::size_t at, std::uint32_t previous) {
+    const std::uint32_t size = GetU32(data.data() + at);
+    const std::uint32_t length2 = GetU32(data.data() + at + 4);
+    Require(GetU32(data.data() + at + 8) == previous, "|TOPIC: broken back link");
+    ChainRecord record;
+    record.next = GetU32(data.data() + at + 12);
+    const std::uint32_t length1 = GetU32(data.data() + at + 16);
+    record.type = data[at + 20];
+    Require(length1 >= kTopicLinkHeaderSize && length1 <= size && at + size <= data.size(),
+            "|TOPIC: record overruns its block");
+    Require(length2 == size - length1, "|TOPIC: phrase-compressed or padded text");
+    record.linkData1.assign(data.begin() + at + kTopicLinkHeaderSize, data.begin() + at + length1);
+    record.linkData2.assign(data.begin() + at + length1, data.begin() + at + size);
+    return record;
+}
+
+// Passes over the paragraph info at the start of a text record's LinkData1, checking its sizes.
+void SkipParagraphInfo(Cursor& cursor, const ChainRecord& record) {
+    const long infoSize = cursor.CompressedS32();
+    Require(cursor.CompressedU16() == record.linkData2.size(), "|TOPIC: text length mismatch");
+    Require(infoSize == static_cast<long>(record.linkData1.size() - cursor.At()),
+            "|TOPIC: paragraph size mismatch");
+    cursor.U8();
+    cursor.U8();
+    cursor.U16();
+    const std::uint16_t bits = cursor.U16();
+    for (std::uint16_t bit = 0x0002; bit <= 0x0040; bit <<= 1)
+        if (bits & bit)
+            cursor.CompressedS16();
+    Require((bits & ~0x0C7E) == 0, "|TOPIC: paragraph options this reader skips");
+}
+
+// Follows a text record's formatting commands through its text, each after the NUL that ends
+// the text before it: the paragraphs, font changes and hotspots go to topic.
+void ReadTextCommands(Cursor& cursor, const ChainRecord& record, ReadTopic& topic,
+                      std::size_t fontCount) {
+    const std::string& text = record.linkData2;
+    std::string paragraph;
+    std::size_t textAt = 0;
+    std::optional<HotspotLink> link;
+    for (;;) {
+        const std::size_t nul = text.find('\0', textAt);
+        Require(nul != std::string::npos, "|TOPIC: text ends before its commands");
+        const std::string piece = text.substr(textAt, nul - textAt);
+        textAt = nul + 1;
+        paragraph += piece;
+        if (link)
+            link->text += piece;
+        const std::uint8_t command = cursor.U8();
+        if (command == kCommandEnd)
+            break;
+        if (command == kCommandFont) {
+            topic.fonts.push_back(cursor.U16());
+            Require(topic.fonts.back() < fontCount, "|TOPIC: unknown font");
+        } else if (command == kCommandJump) {
+            Require(!link, "|TOPIC: hotspot inside a hotspot");
+            link = HotspotLink{static_cast<std::int32_t>(cursor.U32()), ""};
+        } else if (command == kCommandHotspotEnd) {
+            Require(link.has_value(), "|TOPIC: hotspot end without a start");
+            topic.links.push_back(*link);
+            link.reset();
+        } else if (command == kCommandParagraphEnd) {
+            topic.paragraphs.push_back(paragraph);
+            paragraph.clear();
+        } else {
+            throw HlpFormatError("|TOPIC: command this reader does not know");
+        }
+    }
+    Require(textAt == text.size() && cursor.At() == record.linkData1.size() && !link &&
+                paragraph.empty(),
+            "|TOPIC: text and commands do not end together");
+}
+
 } // namespace
 
 HlpReader::HlpReader(Bytes file) : m_file(std::move(file)) {
@@ -254,17 +352,7 @@ void HlpReader::ReadFonts() {
 void HlpReader::ReadTopics() {
     Require(m_flags == kSystemFlagsLz77, "|TOPIC: this reader reads LZ77-compressed 4k blocks");
     const Bytes& topic = InternalFile("|TOPIC");
-    std::vector<Bytes> blocks;
-    for (std::size_t at = 0; at < topic.size(); at += kTopicBlockSize) {
-        Require(at + kTopicBlockHeaderSize <= topic.size(), "|TOPIC: truncated block header");
-        const std::size_t end = std::min(topic.size(), at + kTopicBlockSize);
-        try {
-            blocks.push_back(DecompressLz77(topic.data() + at + kTopicBlockHeaderSize,
-                                            end - at - kTopicBlockHeaderSize, kDecompressSize));
-        } catch (const std::runtime_error& error) {
-            throw HlpFormatError(std::string("|TOPIC: ") + error.what());
-        }
-    }
+    const std::vector<Bytes> blocks = ExpandTopicBlocks(topic);
     m_blockCount = blocks.size();
     auto blockHeader = [&](std::size_t block, int field) {
         return GetU32(topic.data() + block * kTopicBlockSize + 4 * field);
@@ -289,85 +377,31 @@ void HlpReader::ReadTopics() {
             currentBlock = block;
             characters = 0;
         }
-        const Bytes& data = blocks[block];
-        const std::uint32_t size = GetU32(data.data() + at);
-        const std::uint32_t length2 = GetU32(data.data() + at + 4);
-        Require(GetU32(data.data() + at + 8) == previous, "|TOPIC: broken back link");
-        const std::uint32_t next = GetU32(data.data() + at + 12);
-        const std::uint32_t length1 = GetU32(data.data() + at + 16);
-        const std::uint8_t type = data[at + 20];
-        Require(length1 >= kTopicLinkHeaderSize && length1 <= size && at + size <= data.size(),
-                "|TOPIC: record overruns its block");
-        Require(length2 == size - length1, "|TOPIC: phrase-compressed or padded text");
-        const Bytes linkData1(data.begin() + at + kTopicLinkHeaderSize,
-                              data.begin() + at + length1);
-        const std::string linkData2(data.begin() + at + length1, data.begin() + at + size);
+        const ChainRecord record = ReadChainRecord(blocks[block], at, previous);
         const std::uint32_t offset = static_cast<std::uint32_t>(block * 0x8000 + characters);
 
-        if (type == kRecordTopicHeader) {
-            Require(position == expectedNextHeader && linkData1.size() == kTopicHeaderSize,
+        if (record.type == kRecordTopicHeader) {
+            Require(position == expectedNextHeader && record.linkData1.size() == kTopicHeaderSize,
                     "|TOPIC: topic header out of the topic chain");
-            expectedNextHeader = GetU32(linkData1.data() + 24);
-            if (next == kNoPosition) {
-                Require(linkData2.empty(), "|TOPIC: last record is not the closing header");
+            expectedNextHeader = GetU32(record.linkData1.data() + 24);
+            if (record.next == kNoPosition) {
+                Require(record.linkData2.empty(), "|TOPIC: last record is not the closing header");
                 break;
             }
-            m_topics.push_back({linkData2, offset, position, {}, {}, {}});
+            m_topics.push_back({record.linkData2, offset, position, {}, {}, {}});
             current = &m_topics.back();
-            Require(GetU32(linkData1.data() + 20) == next, "|TOPIC: scroll region misplaced");
+            Require(GetU32(record.linkData1.data() + 20) == record.next,
+                    "|TOPIC: scroll region misplaced");
         } else {
-            Require(type == kRecordText && current != nullptr, "|TOPIC: unexpected record type");
-            Cursor cursor(linkData1, 0, "|TOPIC text");
-            const long infoSize = cursor.CompressedS32();
-            Require(cursor.CompressedU16() == length2, "|TOPIC: text length mismatch");
-            Require(infoSize == static_cast<long>(linkData1.size() - cursor.At()),
-                    "|TOPIC: paragraph size mismatch");
-            cursor.U8();
-            cursor.U8();
-            cursor.U16();
-            const std::uint16_t bits = cursor.U16();
-            for (std::uint16_t bit = 0x0002; bit <= 0x0040; bit <<= 1)
-                if (bits & bit)
-                    cursor.CompressedS16();
-            Require((bits & ~0x0C7E) == 0, "|TOPIC: paragraph options this reader skips");
-            std::string paragraph;
-            std::size_t textAt = 0;
-            std::optional<HotspotLink> link;
-            for (;;) {
-                const std::size_t nul = linkData2.find('\0', textAt);
-                Require(nul != std::string::npos, "|TOPIC: text ends before its commands");
-                const std::string piece = linkData2.substr(textAt, nul - textAt);
-                textAt = nul + 1;
-                paragraph += piece;
-                if (link)
-                    link->text += piece;
-                const std::uint8_t command = cursor.U8();
-                if (command == kCommandEnd)
-                    break;
-                if (command == kCommandFont) {
-                    current->fonts.push_back(cursor.U16());
-                    Require(current->fonts.back() < m_fontCount, "|TOPIC: unknown font");
-                } else if (command == kCommandJump) {
-                    Require(!link, "|TOPIC: hotspot inside a hotspot");
-                    link = HotspotLink{static_cast<std::int32_t>(cursor.U32()), ""};
-                } else if (command == kCommandHotspotEnd) {
-                    Require(link.has_value(), "|TOPIC: hotspot end without a start");
-                    current->links.push_back(*link);
-                    link.reset();
-                } else if (command == kCommandParagraphEnd) {
-                    current->paragraphs.push_back(paragraph);
-                    paragraph.clear();
-                } else {
-                    throw HlpFormatError("|TOPIC: command this reader does not know");
-                }
-            }
-            Require(textAt == linkData2.size() && cursor.At() == linkData1.size() && !link &&
-                        paragraph.empty(),
-                    "|TOPIC: text and commands do not end together");
-            characters += length2;
+            Require(record.type == kRecordText && current != nullptr,
+                    "|TOPIC: unexpected record type");
+            Cursor cursor(record.linkData1, 0, "|TOPIC text");
+            SkipParagraphInfo(cursor, record);
+            ReadTextCommands(cursor, record, *current, m_fontCount);
+            characters += static_cast<std::uint32_t>(record.linkData2.size());
         }
         previous = position;
-        position = next;
+        position = record.next;
     }
 }
 
