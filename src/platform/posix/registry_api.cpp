@@ -15,6 +15,7 @@
 
 namespace {
 
+namespace hive = brisvane::platform::hive;
 using hive::Key;
 using hive::Root;
 
@@ -389,7 +390,7 @@ LONG RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
     const Key* target = key->Find(sub);
     if (!target)
         return ERROR_FILE_NOT_FOUND;
-    if (!target->Subkeys().empty())
+    if (target->HasSubkeys())
         return ERROR_ACCESS_DENIED;
     hiveRoot.reset();
     return hive::ChangeHive(base->root, [&](Key& root, bool& changed) -> LONG {
@@ -399,7 +400,7 @@ LONG RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
         if (!current)
             return root.Find(base->path) ? ERROR_FILE_NOT_FOUND
                                          : static_cast<LONG>(ERROR_KEY_DELETED);
-        if (!current->Subkeys().empty())
+        if (current->HasSubkeys())
             return ERROR_ACCESS_DENIED;
         changed = parent->RemoveSubkey(path.back());
         return ERROR_SUCCESS;
