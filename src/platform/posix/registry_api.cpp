@@ -370,7 +370,11 @@ LONG RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchVal
     return CopyOut(value.data, lpData, lpcbData);
 }
 
-LONG RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
+namespace {
+
+// Removes the key in one change of its hive. Without wholeTree a key that has subkeys is refused;
+// with it, everything below goes too, so that a crash can never leave part of the tree.
+LONG DeleteKey(HKEY hKey, LPCSTR lpSubKey, bool wholeTree) {
     if (!lpSubKey)
         return ERROR_INVALID_PARAMETER;
     auto base = Handles().Find(hKey);
@@ -390,7 +394,7 @@ LONG RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
     const Key* target = key->Find(sub);
     if (!target)
         return ERROR_FILE_NOT_FOUND;
-    if (target->HasSubkeys())
+    if (!wholeTree && target->HasSubkeys())
         return ERROR_ACCESS_DENIED;
     hiveRoot.reset();
     return hive::ChangeHive(base->root, [&](Key& root, bool& changed) -> LONG {
@@ -400,9 +404,19 @@ LONG RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
         if (!current)
             return root.Find(base->path) ? ERROR_FILE_NOT_FOUND
                                          : static_cast<LONG>(ERROR_KEY_DELETED);
-        if (current->HasSubkeys())
+        if (!wholeTree && current->HasSubkeys())
             return ERROR_ACCESS_DENIED;
         changed = parent->RemoveSubkey(path.back());
         return ERROR_SUCCESS;
     });
+}
+
+} // namespace
+
+LONG RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
+    return DeleteKey(hKey, lpSubKey, false);
+}
+
+LONG RegDeleteTreeA(HKEY hKey, LPCSTR lpSubKey) {
+    return DeleteKey(hKey, lpSubKey, true);
 }
