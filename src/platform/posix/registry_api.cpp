@@ -1,3 +1,4 @@
+// The registry calls of registry_api.h over the hive files: handles, look-ups and changes.
 #include "platform/posix/registry_api.h"
 
 #include "platform/posix/hive_file.h"
