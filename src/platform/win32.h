@@ -12,6 +12,20 @@
 #include <windows.h>
 // Before the window layer's macros that route ShellExecuteA through its seam.
 #include <shellapi.h>
+#define NO_SHLWAPI_STRFCNS
+#define NO_SHLWAPI_PATH
+#define NO_SHLWAPI_GDI
+#define NO_SHLWAPI_STREAM
+#include <shlwapi.h>
+
+// RegDeleteTreeA came with Vista; shlwapi's SHDeleteKeyA removes a key with everything below
+// it in the same way and is there on XP, which the program still loads on.
+namespace brisvane::platform {
+inline LONG DeleteTreeFromXpOn(HKEY key, LPCSTR subKey) {
+    return static_cast<LONG>(SHDeleteKeyA(key, subKey));
+}
+} // namespace brisvane::platform
+#define RegDeleteTreeA(key, subKey) ::brisvane::platform::DeleteTreeFromXpOn(key, subKey)
 #else
 #include "platform/posix/file_api.h"
 #include "platform/posix/registry_api.h"

@@ -16,64 +16,6 @@ std::string Quoted(const char* format, const std::string& name) {
     return std::string(format) + " '" + name + "'";
 }
 
-// The names of a key's subkeys as they are now, taken before any is removed, so that one that
-// resists removal does not keep the others in place.
-std::vector<std::string> SubkeyNames(HKEY key) {
-    std::vector<std::string> names;
-    DWORD count = 0;
-    DWORD longest = 0;
-    if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &count, &longest, nullptr, nullptr,
-                         nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-        return names;
-    std::vector<char> name(longest + 1);
-    for (DWORD i = 0; i < count; ++i) {
-        DWORD length = longest + 1;
-        if (RegEnumKeyExA(key, i, name.data(), &length, nullptr, nullptr, nullptr, nullptr) ==
-            ERROR_SUCCESS)
-            names.emplace_back(name.data(), length);
-    }
-    return names;
-}
-
-// Depth first with a stack of our own rather than by recursion, however deep the tree: each
-// level keeps its key open and the names of the subkeys still to remove. A key that cannot be
-// opened is still passed to its deletion, which then fails.
-bool RemoveTree(HKEY base, const std::string& path) {
-    struct Level {
-        HKEY base = nullptr;
-        std::string path;
-        HKEY key = nullptr;
-        std::vector<std::string> subkeys;
-        std::size_t next = 0;
-    };
-    std::vector<Level> levels;
-    auto enter = [&levels](HKEY levelBase, std::string levelPath) {
-        Level level;
-        level.base = levelBase;
-        level.path = std::move(levelPath);
-        if (RegOpenKeyExA(levelBase, level.path.c_str(), 0, KEY_ALL_ACCESS, &level.key) ==
-            ERROR_SUCCESS)
-            level.subkeys = SubkeyNames(level.key);
-        else
-            level.key = nullptr;
-        levels.push_back(std::move(level));
-    };
-    enter(base, path);
-    bool removed = false;
-    while (!levels.empty()) {
-        Level& level = levels.back();
-        if (level.next < level.subkeys.size()) {
-            enter(level.key, level.subkeys[level.next++]);
-            continue;
-        }
-        if (level.key)
-            RegCloseKey(level.key);
-        removed = RegDeleteKeyA(level.base, level.path.c_str()) == ERROR_SUCCESS;
-        levels.pop_back();
-    }
-    return removed;
-}
-
 } // namespace
 
 TRegistry::TRegistry() : m_root(HKEY_CURRENT_USER) {}
@@ -151,5 +93,6 @@ bool TRegistry::RemoveKey(const std::string& path) {
     // The root itself cannot be deleted; emptying it first would only lose the whole hive.
     if (rest.empty() && base == m_root)
         return false;
-    return RemoveTree(base, rest);
+    // One change: on Linux a hive that cannot be written keeps the whole tree.
+    return RegDeleteTreeA(base, rest.c_str()) == ERROR_SUCCESS;
 }

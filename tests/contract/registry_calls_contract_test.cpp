@@ -13,23 +13,6 @@ namespace {
 
 constexpr const char* kTestKey = "Software\\BrisvaneContractTest";
 
-// Deletes a key with everything below it, with the calls RemoveKey makes.
-LONG DeleteTree(HKEY base, const std::string& path) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(base, path.c_str(), 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
-        char name[256];
-        DWORD length = sizeof name;
-        while (RegEnumKeyExA(key, 0, name, &length, nullptr, nullptr, nullptr, nullptr) ==
-               ERROR_SUCCESS) {
-            if (DeleteTree(key, name) != ERROR_SUCCESS)
-                break;
-            length = sizeof name;
-        }
-        RegCloseKey(key);
-    }
-    return RegDeleteKeyA(base, path.c_str());
-}
-
 // A text as the program stores it: its characters and one closing zero byte.
 std::string Text(const char* text) {
     return std::string(text, std::strlen(text) + 1);
@@ -42,7 +25,7 @@ std::string Bytes(const char* text, std::size_t size) {
 class RegistryCallsContract : public ::testing::Test {
 protected:
     void SetUp() override {
-        DeleteTree(HKEY_CURRENT_USER, kTestKey);
+        RegDeleteTreeA(HKEY_CURRENT_USER, kTestKey);
         ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kTestKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
                                   KEY_ALL_ACCESS, nullptr, &m_key, nullptr),
                   ERROR_SUCCESS);
@@ -50,7 +33,7 @@ protected:
     void TearDown() override {
         if (m_key)
             RegCloseKey(m_key);
-        EXPECT_EQ(DeleteTree(HKEY_CURRENT_USER, kTestKey), ERROR_SUCCESS);
+        EXPECT_EQ(RegDeleteTreeA(HKEY_CURRENT_USER, kTestKey), ERROR_SUCCESS);
     }
 
     HKEY Create(const std::string& path, DWORD* disposition = nullptr) {
@@ -287,7 +270,7 @@ TEST_F(RegistryCallsContract, DeleteKeyRefusesKeyWithSubkeys) {
     EXPECT_NE(RegDeleteKeyA(m_key, "Parent"), ERROR_SUCCESS);
 }
 
-TEST_F(RegistryCallsContract, InfoAndEnumerationGiveWhatRemoveKeyWalksBy) {
+TEST_F(RegistryCallsContract, InfoAndEnumerationCountAndMeasureTheSubkeys) {
     for (const char* name : {"b", "Longest name", "a"})
         RegCloseKey(Create(name));
 
@@ -299,7 +282,7 @@ TEST_F(RegistryCallsContract, InfoAndEnumerationGiveWhatRemoveKeyWalksBy) {
     EXPECT_EQ(subkeys, 3u);
     EXPECT_EQ(longest, 12u) << "in characters, without the closing zero";
 
-    EXPECT_EQ(DeleteTree(m_key, "Longest name"), ERROR_SUCCESS);
+    EXPECT_EQ(RegDeleteTreeA(m_key, "Longest name"), ERROR_SUCCESS);
     ASSERT_EQ(RegQueryInfoKeyA(m_key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
                                nullptr, nullptr, nullptr, nullptr, nullptr),
               ERROR_SUCCESS);

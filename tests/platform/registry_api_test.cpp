@@ -1,3 +1,4 @@
+#include "platform/posix/whole_file_seam.h"
 #include "platform/win32.h"
 #include "support/named_pipe.h"
 #include "support/registry_values.h"
@@ -6,6 +7,7 @@
 #include <chrono>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <set>
 #include <string>
 #include <sys/stat.h>
 #include <thread>
@@ -260,6 +262,47 @@ TEST_F(RegistryApi, DeletesOnlyLeafKeysAndInvalidatesTheirHandles) {
     EXPECT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, "A"), ERROR_SUCCESS);
     EXPECT_EQ(ReadFile(CurrentUserHive()), "REGEDIT4\r\n\r\n");
     RegCloseKey(parent);
+}
+
+// The inodes of the files written whole while it is installed: one per hive change.
+std::set<ino_t> g_filesWritten;
+
+ssize_t RecordingWriter(int fd, const void* data, size_t size) {
+    struct stat info {};
+    if (fstat(fd, &info) == 0)
+        g_filesWritten.insert(info.st_ino);
+    return write(fd, data, size);
+}
+
+TEST_F(RegistryApi, DeletesATreeInOneChangeOfItsHive) {
+    for (const char* path : {"Old\\A\\B\\C", "Old\\A\\D", "Old\\E", "Kept"}) {
+        HKEY key = Create(HKEY_CURRENT_USER, path);
+        ASSERT_EQ(SetText(key, "v", path), ERROR_SUCCESS);
+        RegCloseKey(key);
+    }
+    HKEY old = Create(HKEY_CURRENT_USER, "Old");
+    g_filesWritten.clear();
+    brisvane::platform::posix::SetWholeFileWriter(RecordingWriter);
+    const LONG deleted = RegDeleteTreeA(HKEY_CURRENT_USER, "old\\a");
+    brisvane::platform::posix::SetWholeFileWriter(nullptr);
+    EXPECT_EQ(deleted, ERROR_SUCCESS);
+    EXPECT_EQ(g_filesWritten.size(), 1u);
+
+    const struct {
+        HKEY base;
+        const char* subKey;
+        LONG expected;
+    } cases[] = {
+        {HKEY_CURRENT_USER, "Old\\A", ERROR_FILE_NOT_FOUND},
+        {HKEY_CURRENT_USER, "", ERROR_ACCESS_DENIED}, // the root itself
+        {HKEY_CURRENT_USER, nullptr, ERROR_INVALID_PARAMETER},
+        {old, "", ERROR_SUCCESS}, // the handle's own key
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(RegDeleteTreeA(c.base, c.subKey), c.expected) << (c.subKey ? c.subKey : "null");
+    RegCloseKey(old);
+    EXPECT_EQ(ReadFile(CurrentUserHive()),
+              "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Kept]\r\n\"v\"=\"Kept\"\r\n\r\n");
 }
 
 TEST_F(RegistryApi, KeepsTheTwoRootsInTheirOwnFiles) {

@@ -1,9 +1,13 @@
-#include "platform/posix/registry_hive.h"
+#include "platform/posix/hive_key.h"
+#include "platform/posix/reg_import.h"
+#include "platform/posix/reg_text.h"
 
 #include <gtest/gtest.h>
 #include <string>
 
 namespace {
+
+namespace hive = brisvane::platform::hive;
 
 std::string Utf16Le(const std::string& ascii) {
     std::string out = "\xFF\xFE";
@@ -20,6 +24,7 @@ hive::Key Import(const std::string& document, std::string_view root = "HKEY_CURR
     EXPECT_FALSE(error) << (error ? error->reason : "");
     hive::Key key;
     EXPECT_FALSE(hive::ApplyEdits(edits, root, key));
+    key.Settle();
     return key;
 }
 

@@ -1,7 +1,9 @@
 // Keys with many subkeys and values: every look-up by any spelling of a name, and the order the
 // lists come out in, checked against a plain list searched name by name.
+#include "platform/posix/hive_key.h"
 #include "platform/posix/name_case.h"
-#include "platform/posix/registry_hive.h"
+#include "platform/posix/reg_import.h"
+#include "platform/posix/reg_text.h"
 #include "platform/win32.h"
 #include "support/temp_folder.h"
 
@@ -18,6 +20,7 @@
 using brisvane::platform::posix::CompareNamesIgnoringCase;
 using brisvane::platform::posix::NamesEqualIgnoringCase;
 using namespace testing_support;
+namespace hive = brisvane::platform::hive;
 
 namespace {
 
@@ -85,7 +88,8 @@ private:
     std::vector<ModelEntry> m_entries;
 };
 
-void ExpectValuesMatch(const hive::Key& key, const ModelList& model) {
+void ExpectValuesMatch(hive::Key& key, const ModelList& model) {
+    key.Settle();
     ASSERT_EQ(key.Values().size(), model.Entries().size());
     for (std::size_t i = 0; i < model.Entries().size(); ++i) {
         EXPECT_EQ(key.Values()[i].name, model.Entries()[i].name) << i;
@@ -93,7 +97,8 @@ void ExpectValuesMatch(const hive::Key& key, const ModelList& model) {
     }
 }
 
-void ExpectSubkeysMatch(const hive::Key& key, const ModelList& model) {
+void ExpectSubkeysMatch(hive::Key& key, const ModelList& model) {
+    key.Settle();
     std::vector<std::string> expected;
     for (const ModelEntry& entry : model.Entries())
         expected.push_back(entry.name);

@@ -124,21 +124,41 @@ TEST_F(Registry, RemovesAWholeSubtreeAndLeavesTheOpenKeyAlone) {
                                     "[HKEY_CURRENT_USER\\SOFTWARE\\Microsoft]\r\n\r\n");
 }
 
-TEST_F(Registry, RemoveKeyGoesOnPastASubkeyThatResists) {
-    // A name longer than Windows allows can be listed but never opened, so never removed.
-    const std::string resisting(300, 'r');
-    WriteUserHive("[HKEY_CURRENT_USER\\Software\\Old\\A]\r\n\"v\"=\"1\"\r\n\r\n"
-                  "[HKEY_CURRENT_USER\\Software\\Old\\" +
-                  resisting +
-                  "]\r\n\r\n"
-                  "[HKEY_CURRENT_USER\\Software\\Old\\Z]\r\n\"v\"=\"1\"\r\n\r\n"
-                  "[HKEY_CURRENT_USER\\Software\\Old\\Z\\Deeper]\r\n\"w\"=\"2\"\r\n");
-    TRegistry registry;
-    EXPECT_FALSE(registry.RemoveKey("\\Software\\Old"));
-    EXPECT_EQ(ReadFile(UserHive()), "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software]\r\n\r\n"
-                                    "[HKEY_CURRENT_USER\\Software\\Old]\r\n\r\n"
-                                    "[HKEY_CURRENT_USER\\Software\\Old\\" +
-                                        resisting + "]\r\n\r\n");
+TEST_F(Registry, RemoveKeyTakesTheWholeTreeOrNothing) {
+    // A name longer than Windows allows can be listed but never opened; the tree goes with it.
+    const std::string sections = "[HKEY_CURRENT_USER\\Software\\Old\\A]\r\n\"v\"=\"1\"\r\n\r\n"
+                                 "[HKEY_CURRENT_USER\\Software\\Old\\" +
+                                 std::string(300, 'r') +
+                                 "]\r\n\r\n"
+                                 "[HKEY_CURRENT_USER\\Software\\Old\\Z]\r\n\"v\"=\"1\"\r\n\r\n"
+                                 "[HKEY_CURRENT_USER\\Software\\Old\\Z\\Deeper]\r\n\"w\"=\"2\"\r\n";
+    const std::string folder = m_sandbox.ConfigHome() + "/brisvane";
+    // Whatever keeps the hive from being written keeps the whole tree, byte for byte.
+    struct Resisting {
+        const char* what;
+        std::string path;
+        mode_t mode;
+        const char* damage;
+    };
+    for (const Resisting& c : {Resisting{"read-only file", UserHive(), 0444, ""},
+                               Resisting{"read-only folder", folder, 0555, ""},
+                               Resisting{"damaged file", UserHive(), 0644, "not a line\r\n"}}) {
+        SCOPED_TRACE(c.what);
+        WriteUserHive(sections + c.damage);
+        const std::string before = ReadFile(UserHive());
+        const bool damaged = *c.damage != '\0';
+        ASSERT_EQ(chmod(c.path.c_str(), c.mode), 0);
+        if (damaged)
+            ::testing::internal::CaptureStderr();
+        EXPECT_FALSE(TRegistry().RemoveKey("\\Software\\Old"));
+        if (damaged)
+            ::testing::internal::GetCapturedStderr();
+        ASSERT_EQ(chmod(c.path.c_str(), c.path == folder ? 0755 : 0644), 0);
+        EXPECT_EQ(ReadFile(UserHive()), before);
+    }
+    WriteUserHive(sections);
+    EXPECT_TRUE(TRegistry().RemoveKey("\\Software\\Old"));
+    EXPECT_EQ(ReadFile(UserHive()), "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software]\r\n\r\n");
 }
 
 TEST_F(Registry, RemoveKeyOfNothingChangesNothing) {

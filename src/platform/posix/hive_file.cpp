@@ -1,4 +1,11 @@
+// Where the hive files lie, how a version is read and parsed, and how a change is written:
+// under the lock, through the one atomic replace of file_io.h.
 #include "platform/posix/hive_file.h"
+
+#include "platform/posix/file_io.h"
+#include "platform/posix/hive_cache.h"
+#include "platform/posix/reg_import.h"
+#include "platform/posix/reg_text.h"
 
 #include <cerrno>
 #include <climits>
@@ -14,7 +21,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace hive {
+namespace brisvane::platform::hive {
 
 std::string_view RootName(Root root) {
     return root == Root::CurrentUser ? "HKEY_CURRENT_USER" : "HKEY_LOCAL_MACHINE";
@@ -133,86 +140,26 @@ void ReportNotAFile(const std::string& path, mode_t mode) {
                "; it is left as it is and its keys cannot be opened");
 }
 
-bool SameTime(const timespec& one, const timespec& other) {
-    return one.tv_sec == other.tv_sec && one.tv_nsec == other.tv_nsec;
-}
-
-// What tells one version of a hive file from another: every write of ours makes a new inode,
-// and a change made in place moves the inode change time, which, unlike the modification time
-// (`touch -d`, `cp -p`, `rsync -t`), no program can set back.
-struct FileIdentity {
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = 0;
-    timespec modified{};
-    timespec changed{};
-
-    bool operator==(const FileIdentity& other) const {
-        return device == other.device && inode == other.inode && size == other.size &&
-               SameTime(modified, other.modified) && SameTime(changed, other.changed);
-    }
-};
-
-FileIdentity IdentityOf(const struct stat& info) {
-    return {info.st_dev, info.st_ino, info.st_size, info.st_mtim, info.st_ctim};
-}
-
-// Only a regular file is read, and opening never waits: a named pipe would block the program
-// for ever, and a device has no business being a hive.
+// Only a regular file is read, and what is not one is named on stderr.
 LONG ReadWhole(const std::string& path, std::string& content, bool& missing,
                FileIdentity* identity = nullptr) {
-    missing = false;
     struct stat info {};
-    if (stat(path.c_str(), &info) != 0) {
-        missing = errno == ENOENT;
-        return missing ? ERROR_SUCCESS : static_cast<LONG>(ERROR_CANTREAD);
-    }
-    if (!S_ISREG(info.st_mode)) {
+    const posix::FileRead read = posix::ReadRegularFile(path, content, &info);
+    missing = read == posix::FileRead::Missing;
+    switch (read) {
+    case posix::FileRead::Read:
+        if (identity)
+            *identity = IdentityOf(info);
+        return ERROR_SUCCESS;
+    case posix::FileRead::Missing:
+        return ERROR_SUCCESS;
+    case posix::FileRead::NotRegular:
         ReportNotAFile(path, info.st_mode);
-        return ERROR_CANTREAD;
+        break;
+    case posix::FileRead::Failed:
+        break;
     }
-    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return ERROR_CANTREAD;
-    // It may have been replaced between the look and the open.
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        if (!S_ISREG(info.st_mode))
-            ReportNotAFile(path, info.st_mode);
-        close(fd);
-        return ERROR_CANTREAD;
-    }
-    if (identity)
-        *identity = IdentityOf(info);
-    content.clear();
-    content.reserve(static_cast<std::size_t>(info.st_size));
-    char buffer[65536];
-    for (;;) {
-        ssize_t got = read(fd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0) {
-            close(fd);
-            return ERROR_CANTREAD;
-        }
-        if (got == 0)
-            break;
-        content.append(buffer, static_cast<std::size_t>(got));
-    }
-    close(fd);
-    return ERROR_SUCCESS;
-}
-
-bool WriteAll(int fd, const std::string& content) {
-    std::size_t done = 0;
-    while (done < content.size()) {
-        ssize_t put = write(fd, content.data() + done, content.size() - done);
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put <= 0)
-            return false;
-        done += static_cast<std::size_t>(put);
-    }
-    return true;
+    return ERROR_CANTREAD;
 }
 
 bool MakeFolders(const std::string& path) {
@@ -224,45 +171,23 @@ bool MakeFolders(const std::string& path) {
     return mkdir(path.c_str(), 0700) == 0 || errno == EEXIST;
 }
 
-// The new content goes to a temporary file beside the hive (beside its target when the hive is
-// a link), reaches the disk, and only then replaces it in one rename; the folder is synced so
-// that the rename itself survives. written tells the new file's identity and a time before it
-// took the hive's place.
+// The new content replaces the hive at once (beside its target when the hive is a link, which
+// stays one). Only this process's writers are kept apart by the lock, so the temporary file can
+// have a fixed name. written tells the new file's identity and a time before it took the hive's
+// place.
 LONG WriteHive(const std::string& path, const std::string& content, FileIdentity& written,
                timespec& placedAfter) {
     std::string target;
     if (!FollowLinks(path, target))
         return ERROR_CANTWRITE;
-    std::string temporary = target + ".tmp";
-    mode_t mode = 0600;
-    struct stat info {};
-    if (stat(target.c_str(), &info) == 0)
-        mode = info.st_mode & 07777;
-    // A temporary file left by a crash, or a link planted in its place, is removed rather than
-    // written through; the new one is made afresh, so nothing else can be overwritten.
-    if (unlink(temporary.c_str()) != 0 && errno != ENOENT)
+    posix::ReplaceRules rules;
+    rules.temporary = posix::TemporaryName::Fixed;
+    rules.newFileMode = 0600;
+    posix::ReplacedFile replaced;
+    if (posix::ReplaceFile(target, content, rules, &replaced) != posix::ReplaceOutcome::Done)
         return ERROR_CANTWRITE;
-    int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0)
-        return ERROR_CANTWRITE;
-    bool ok = fchmod(fd, mode) == 0 && WriteAll(fd, content) && fsync(fd) == 0;
-    clock_gettime(CLOCK_REALTIME, &placedAfter);
-    if (!ok || rename(temporary.c_str(), target.c_str()) != 0) {
-        close(fd);
-        unlink(temporary.c_str());
-        return ERROR_CANTWRITE;
-    }
-    // Only now: the rename itself moves the file's change time.
-    if (fstat(fd, &info) == 0)
-        written = IdentityOf(info);
-    else
-        written = {};
-    close(fd);
-    int folder = open(ParentOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder >= 0) {
-        fsync(folder);
-        close(folder);
-    }
+    written = IdentityOf(replaced.status);
+    placedAfter = replaced.before;
     return ERROR_SUCCESS;
 }
 
@@ -325,81 +250,6 @@ LONG ParseHive(Root root, const std::string& path, std::string_view content,
     parsed->Settle();
     tree = std::move(parsed);
     return ERROR_SUCCESS;
-}
-
-// A change made in place after the read is stamped with the kernel's clock of that moment,
-// which lags the clock read here by up to a tick and is cut to the file system's granularity.
-// So while the change time lies within that margin of the read, or after it, a later change may
-// carry the very same time, and the file must be read again; once past it, every change shows.
-// A file system that keeps whole seconds (or two, as FAT) gets the wider margin.
-bool ChangedTooCloseToReading(const timespec& changed, const timespec& readAt) {
-    const long long margin = changed.tv_nsec == 0 ? 2'000'000'000LL : 20'000'000LL;
-    const long long nanos =
-        (static_cast<long long>(readAt.tv_sec) - changed.tv_sec) * 1'000'000'000LL +
-        (readAt.tv_nsec - changed.tv_nsec);
-    return nanos <= margin;
-}
-
-// The last version of each hive parsed or written by this process.
-struct ParsedHive {
-    std::string path;
-    FileIdentity identity;
-    // Its bytes, to tell apart two versions with the same identity; null for a missing file.
-    std::shared_ptr<const std::string> content;
-    timespec readAt{};           // a time at which the file was known to hold content
-    LONG result = ERROR_SUCCESS; // ERROR_BADDB for a damaged file
-    std::shared_ptr<Key> tree;   // settled; null when damaged
-};
-
-class HiveCache {
-public:
-    // The parsed version for this path and identity, when it can be trusted without reading the
-    // file again.
-    std::optional<ParsedHive> Trusted(Root root, const std::string& path,
-                                      const FileIdentity& identity) {
-        std::lock_guard lock(m_mutex);
-        const std::optional<ParsedHive>& slot = m_slots[Index(root)];
-        if (!slot || slot->path != path || !(slot->identity == identity) ||
-            ChangedTooCloseToReading(identity.changed, slot->readAt))
-            return std::nullopt;
-        return slot;
-    }
-
-    // Takes the slot out; the caller may change its tree only if nobody else holds it.
-    std::optional<ParsedHive> Take(Root root, const std::string& path) {
-        std::lock_guard lock(m_mutex);
-        std::optional<ParsedHive> slot = std::move(m_slots[Index(root)]);
-        m_slots[Index(root)].reset();
-        if (slot && slot->path != path)
-            slot.reset();
-        return slot;
-    }
-
-    // The slot for path, for comparing a fresh read with.
-    std::optional<ParsedHive> Peek(Root root, const std::string& path) {
-        std::lock_guard lock(m_mutex);
-        const std::optional<ParsedHive>& slot = m_slots[Index(root)];
-        if (!slot || slot->path != path)
-            return std::nullopt;
-        return slot;
-    }
-
-    void Keep(Root root, ParsedHive parsed) {
-        std::lock_guard lock(m_mutex);
-        m_slots[Index(root)] = std::move(parsed);
-    }
-
-private:
-    static int Index(Root root) { return root == Root::CurrentUser ? 0 : 1; }
-
-    std::mutex m_mutex;
-    std::optional<ParsedHive> m_slots[2];
-};
-
-HiveCache& Cache() {
-    // Never destroyed: a program ending with a large hive parsed need not take the tree apart.
-    static HiveCache& cache = *new HiveCache;
-    return cache;
 }
 
 // The hive at path as it is now, parsed once per version. A missing file is an empty hive.
@@ -523,8 +373,9 @@ LONG ChangeHive(Root root, const std::function<LONG(Key& hiveRoot, bool& changed
     }
     if (rc != ERROR_SUCCESS)
         return rc;
-    // Writing lists every key, which settles the whole tree before it is shared again.
-    // Most changes leave the size about as it was.
+    // Settled before it is written and shared again; most changes leave the size about as it
+    // was.
+    hive.tree->Settle();
     const std::size_t expected = hive.content ? hive.content->size() + hive.content->size() / 8 : 0;
     auto content =
         std::make_shared<const std::string>(SerializeHive(*hive.tree, RootName(root), expected));
@@ -535,4 +386,4 @@ LONG ChangeHive(Root root, const std::function<LONG(Key& hiveRoot, bool& changed
     return ERROR_SUCCESS;
 }
 
-} // namespace hive
+} // namespace brisvane::platform::hive

@@ -2,7 +2,7 @@
 // advisory lock held across read-modify-write, as a whole new file renamed over the old one.
 #pragma once
 
-#include "platform/posix/registry_hive.h"
+#include "platform/posix/hive_key.h"
 #include "platform/posix/win32_types.h"
 
 #include <functional>
@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-namespace hive {
+namespace brisvane::platform::hive {
 
 enum class Root { CurrentUser, LocalMachine };
 
@@ -54,4 +54,4 @@ std::optional<std::string> HiveDamage(Root root);
 // stays one: the file it points at is replaced.
 LONG ChangeHive(Root root, const std::function<LONG(Key& hiveRoot, bool& changed)>& change);
 
-} // namespace hive
+} // namespace brisvane::platform::hive

@@ -1,3 +1,4 @@
+// The registry calls of registry_api.h over the hive files: handles, look-ups and changes.
 #include "platform/posix/registry_api.h"
 
 #include "platform/posix/hive_file.h"
@@ -15,6 +16,7 @@
 
 namespace {
 
+namespace hive = brisvane::platform::hive;
 using hive::Key;
 using hive::Root;
 
@@ -369,7 +371,11 @@ LONG RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchVal
     return CopyOut(value.data, lpData, lpcbData);
 }
 
-LONG RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
+namespace {
+
+// Removes the key in one change of its hive. Without wholeTree a key that has subkeys is refused;
+// with it, everything below goes too, so that a crash can never leave part of the tree.
+LONG DeleteKey(HKEY hKey, LPCSTR lpSubKey, bool wholeTree) {
     if (!lpSubKey)
         return ERROR_INVALID_PARAMETER;
     auto base = Handles().Find(hKey);
@@ -389,7 +395,7 @@ LONG RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
     const Key* target = key->Find(sub);
     if (!target)
         return ERROR_FILE_NOT_FOUND;
-    if (!target->Subkeys().empty())
+    if (!wholeTree && target->HasSubkeys())
         return ERROR_ACCESS_DENIED;
     hiveRoot.reset();
     return hive::ChangeHive(base->root, [&](Key& root, bool& changed) -> LONG {
@@ -399,9 +405,19 @@ LONG RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
         if (!current)
             return root.Find(base->path) ? ERROR_FILE_NOT_FOUND
                                          : static_cast<LONG>(ERROR_KEY_DELETED);
-        if (!current->Subkeys().empty())
+        if (!wholeTree && current->HasSubkeys())
             return ERROR_ACCESS_DENIED;
         changed = parent->RemoveSubkey(path.back());
         return ERROR_SUCCESS;
     });
+}
+
+} // namespace
+
+LONG RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
+    return DeleteKey(hKey, lpSubKey, false);
+}
+
+LONG RegDeleteTreeA(HKEY hKey, LPCSTR lpSubKey) {
+    return DeleteKey(hKey, lpSubKey, true);
 }

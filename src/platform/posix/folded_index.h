@@ -1,0 +1,49 @@
+// The hash index a key keeps over its subkeys or values once they are many: positions in a
+// list found by the hash of their case-folded name.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace brisvane::platform::hive {
+
+// Open addressing over positions in the list, with the low half of the hash kept beside each
+// so that growing never hashes a name again. The list compares the whole hash and the name.
+class FoldedIndex {
+public:
+    static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+    // The position, among those added under hash, for which matches(position) holds.
+    template <typename Matches> std::size_t Find(std::uint64_t hash, Matches matches) const {
+        if (m_slots.empty())
+            return kNone;
+        for (std::size_t at = hash & (m_slots.size() - 1);; at = (at + 1) & (m_slots.size() - 1)) {
+            const Slot& slot = m_slots[at];
+            if (slot.position == kFree)
+                return kNone;
+            if (slot.hash == static_cast<std::uint32_t>(hash) && slot.position != kGone &&
+                matches(slot.position))
+                return slot.position;
+        }
+    }
+    // Room for that many positions before the first Add, so that adding them never grows it.
+    void Reserve(std::size_t positions);
+    void Add(std::uint64_t hash, std::size_t position);
+    void Remove(std::uint64_t hash, std::size_t position);
+    void Clear();
+
+private:
+    static constexpr std::uint32_t kFree = 0xFFFFFFFF;
+    static constexpr std::uint32_t kGone = 0xFFFFFFFE;
+    struct Slot {
+        std::uint32_t hash = 0;
+        std::uint32_t position = kFree;
+    };
+    void Grow();
+
+    std::vector<Slot> m_slots;
+    std::size_t m_taken = 0; // positions and the marks removals leave
+};
+
+} // namespace brisvane::platform::hive

@@ -1,0 +1,102 @@
+// The in-memory registry: a key with its values and subkeys, found by name without regard to
+// case through a hash index once there are many.
+#pragma once
+
+#include "platform/posix/folded_index.h"
+#include "platform/posix/win32_types.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace brisvane::platform::hive {
+
+// Registry names compare without regard to case, as Windows compares them.
+bool NamesEqual(std::string_view a, std::string_view b);
+
+// The deepest a key may lie below its root, as on Windows: a hive holding a deeper key is
+// damaged, and creating one is refused.
+inline constexpr std::size_t kMaxKeyDepth = 512;
+
+struct Value {
+    std::string name;
+    DWORD type = REG_NONE;
+    std::vector<BYTE> data;
+};
+
+// A key keeps the case of the name it was created with; its subkeys are listed in the order
+// Windows lists them (case-insensitive), its values in the order they were first set. Both are
+// found by the hash of their case-folded name, so that a key of any size answers in about the
+// same time; a key with few entries just compares them in turn.
+//
+// Removals leave holes and additions out of order leave the subkeys unsorted: the lists are
+// put in order by Settle, which whoever lists them (Subkeys, Values) calls first, after the
+// last change. A settled tree may be read by many threads at once.
+class Key {
+public:
+    explicit Key(std::string name = {});
+    // Subkeys are let go one by one rather than by nested destructors, however deep they lie.
+    ~Key();
+    Key(Key&&) noexcept;
+    Key& operator=(Key&& other) noexcept;
+
+    const std::string& Name() const { return m_name; }
+
+    Key* FindSubkey(std::string_view name);
+    const Key* FindSubkey(std::string_view name) const;
+    // The existing subkey of that name, or a new one.
+    Key& AddSubkey(std::string_view name, bool* created = nullptr);
+    // Removes the subkey with everything below it.
+    bool RemoveSubkey(std::string_view name);
+    // Whether any subkey is left, settled or not.
+    bool HasSubkeys() const { return m_subkeys.size() > m_removedSubkeys; }
+
+    // The key at path below this one, or null.
+    Key* Find(const std::vector<std::string>& path);
+    const Key* Find(const std::vector<std::string>& path) const;
+    // Creates every missing key on the way; created tells whether the last one was new.
+    Key& Create(const std::vector<std::string>& path, bool* created = nullptr);
+
+    const Value* FindValue(std::string_view name) const;
+    // Replaces the data and type of an existing value, keeping the case of its name. Returns
+    // false when the value already held that type and those bytes: nothing changed.
+    bool SetValue(std::string_view name, DWORD type, std::vector<BYTE> data);
+    bool RemoveValue(std::string_view name);
+
+    // Puts the lists of this key and of every key below it in order and closes their holes.
+    void Settle();
+    bool Settled() const {
+        return m_removedSubkeys == 0 && !m_subkeysUnsorted && m_valueHoles.empty();
+    }
+    // The lists of a settled key (checked in debug builds).
+    const std::vector<std::unique_ptr<Key>>& Subkeys() const;
+    const std::vector<Value>& Values() const;
+
+private:
+    static void ReleaseSubkeys(std::vector<std::unique_ptr<Key>>& subkeys);
+    std::size_t SubkeyAt(std::string_view name, std::uint64_t hash) const;
+    std::size_t ValueAt(std::string_view name, std::uint64_t hash) const;
+    bool IsValueHole(std::size_t at) const;
+    void IndexSubkeys();
+    void IndexValues();
+    void SettleSubkeys();
+    void SortSubkeys();
+    void SettleValues();
+
+    // A key holds little beyond its lists: a large hive is mostly keys.
+    std::string m_name;
+    // Null where a subkey was removed.
+    std::vector<std::unique_ptr<Key>> m_subkeys;
+    std::unique_ptr<FoldedIndex> m_subkeyIndex; // once there are enough to need one
+    std::vector<Value> m_values;
+    std::unique_ptr<FoldedIndex> m_valueIndex;
+    // Where values were removed since the list was last settled.
+    std::vector<std::uint32_t> m_valueHoles;
+    std::uint32_t m_removedSubkeys = 0;
+    bool m_subkeysUnsorted = false;
+};
+
+} // namespace brisvane::platform::hive

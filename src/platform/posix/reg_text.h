@@ -1,0 +1,60 @@
+// The .reg text of a hive: reading a document edit by edit, in both the REGEDIT4 and the
+// "Windows Registry Editor Version 5.00" forms, and writing a tree as REGEDIT4.
+#pragma once
+
+#include "platform/posix/hive_key.h"
+
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace brisvane::platform::hive {
+
+// One change that a .reg document asks for, in document order.
+struct RegEdit {
+    enum class Kind { CreateKey, DeleteKey, SetValue, DeleteValue };
+    Kind kind = Kind::CreateKey;
+    std::string rootName; // the first part of the section name, e.g. "HKEY_CURRENT_USER"
+    std::vector<std::string> path;
+    Value value; // only the name for DeleteValue
+    int line = 0;
+};
+
+struct ParseError {
+    int line = 0;
+    std::string reason;
+};
+
+// Receives each edit of a document in document order; an error it returns ends the parse
+// with that error. The edit is only valid during the call.
+using EditSink = std::function<std::optional<ParseError>(const RegEdit& edit)>;
+
+// Reads a whole .reg file as it lies on disk (UTF-16LE with its byte-order mark, or 8-bit),
+// handing each edit to sink as it is read. On failure nothing is guaranteed about the edits
+// already handed over.
+std::optional<ParseError> ParseRegDocument(std::string_view bytes, const EditSink& sink);
+// The same, collecting the edits.
+std::optional<ParseError> ParseRegDocument(std::string_view bytes, std::vector<RegEdit>& edits);
+
+inline constexpr std::string_view kRegedit4Header = "REGEDIT4";
+
+// The REGEDIT4 text of a whole settled hive (Key::Settle), CR LF line ends, as regedit would
+// export it; room for expectedSize bytes is made at once.
+std::string SerializeHive(const Key& root, std::string_view rootName, std::size_t expectedSize = 0);
+// The sections of a settled key and everything below it; fullName is its section name.
+void SerializeKey(const Key& key, const std::string& fullName, std::string& out);
+
+// Where the next '"' or '\' lies, the two characters a quoted text escapes; find_first_of
+// would search the two for every character.
+inline std::size_t FindQuoteOrEscape(std::string_view text) {
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        if (text[at] == '"' || text[at] == '\\')
+            return at;
+    }
+    return std::string_view::npos;
+}
+
+} // namespace brisvane::platform::hive

@@ -1,0 +1,444 @@
+// Reading a .reg document, one small function per kind of line: the header, a key line, a
+// deleted key, a value line with its data (text, dword, hex) and the hex data's continuation
+// lines (reg_text.h).
+#include "platform/posix/reg_text.h"
+
+#include <algorithm>
+#include <cstdint>
+
+namespace brisvane::platform::hive {
+
+namespace {
+
+char Lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+void AppendUtf8(std::string& out, std::uint32_t code) {
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xC0 | (code >> 6));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        out += static_cast<char>(0xE0 | (code >> 12));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (code >> 18));
+        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
+// UTF-16LE bytes to the 8-bit text the program works with (UTF-8 on Linux); a lone surrogate
+// becomes '?', an odd last byte is dropped.
+std::string Utf16ToText(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size() / 2);
+    auto unit = [&](std::size_t i) {
+        return static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i])) |
+               (static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i + 1])) << 8);
+    };
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        std::uint32_t code = unit(i);
+        if (code >= 0xD800 && code < 0xDC00 && i + 3 < bytes.size()) {
+            std::uint32_t low = unit(i + 2);
+            if (low >= 0xDC00 && low < 0xE000) {
+                AppendUtf8(out, 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00));
+                i += 2;
+                continue;
+            }
+        }
+        if (code >= 0xD800 && code < 0xE000)
+            code = '?';
+        AppendUtf8(out, code);
+    }
+    return out;
+}
+
+std::string_view TrimLeft(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    return s;
+}
+
+std::string_view TrimRight(std::string_view s) {
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
+        s.remove_suffix(1);
+    return s;
+}
+
+std::string_view Trim(std::string_view s) {
+    return TrimRight(TrimLeft(s));
+}
+
+// The syntax words of the format ("dword:", "hex(") are ASCII.
+bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
+    return s.size() >= prefix.size() &&
+           std::equal(prefix.begin(), prefix.end(), s.begin(),
+                      [](char x, char y) { return Lower(x) == Lower(y); });
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    c = Lower(c);
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+std::optional<std::uint32_t> ParseHexNumber(std::string_view s, std::size_t maxDigits) {
+    if (s.empty() || s.size() > maxDigits)
+        return std::nullopt;
+    std::uint32_t n = 0;
+    for (char c : s) {
+        int d = HexDigit(c);
+        if (d < 0)
+            return std::nullopt;
+        n = n * 16 + static_cast<std::uint32_t>(d);
+    }
+    return n;
+}
+
+// Reads the lines after the header in turn; each kind of line has its function, which says
+// why it failed in m_reason.
+class DocumentReader {
+public:
+    DocumentReader(std::string_view text, bool unicode, const EditSink& sink)
+        : m_text(text), m_unicode(unicode), m_sink(sink) {}
+
+    std::optional<ParseError> Run() {
+        std::string_view line;
+        NextLine(line); // the header, checked by the caller
+        while (NextLine(line)) {
+            const bool ok = Line(Trim(line));
+            if (m_refused)
+                return m_refused;
+            if (!ok)
+                return ParseError{LineNumber(), m_reason};
+        }
+        return std::nullopt;
+    }
+
+private:
+    // The lines are taken one at a time, never all listed: a large file needs no second copy.
+    bool NextLine(std::string_view& line) {
+        if (m_next > m_text.size() || (m_next == m_text.size() && m_lineCount > 0))
+            return false;
+        const std::size_t end = m_text.find('\n', m_next);
+        line = m_text.substr(m_next, end == std::string_view::npos ? end : end - m_next);
+        m_next = end == std::string_view::npos ? m_text.size() + 1 : end + 1;
+        ++m_lineCount;
+        return true;
+    }
+
+    int LineNumber() const { return static_cast<int>(m_lineCount); }
+
+    bool Fail(std::string reason) {
+        m_reason = std::move(reason);
+        return false;
+    }
+
+    bool Hand() {
+        m_refused = m_sink(m_edit);
+        return !m_refused;
+    }
+
+    bool Line(std::string_view line) {
+        if (line.empty() || line.front() == ';')
+            return true;
+        if (line.front() == '[')
+            return line.size() > 1 && line[1] == '-' ? DeletedKeyLine(line) : KeyLine(line);
+        if (!m_inSection)
+            return Fail("a value before the first key section");
+        if (line.front() == '@')
+            return DefaultValueLine(line);
+        if (line.front() == '"')
+            return NamedValueLine(line);
+        return Fail("a line that is neither a key section nor a value");
+    }
+
+    // "[HKEY_...\path]": a key to create; the values on the lines that follow are its own.
+    bool KeyLine(std::string_view line) {
+        std::string_view name;
+        return SectionName(line, name) && Section(name, RegEdit::Kind::CreateKey);
+    }
+
+    // "[-HKEY_...\path]": a key to delete with everything below it; the values that follow
+    // are read and passed over.
+    bool DeletedKeyLine(std::string_view line) {
+        std::string_view name;
+        if (!SectionName(line, name))
+            return false;
+        name.remove_prefix(1);
+        return Section(name, RegEdit::Kind::DeleteKey);
+    }
+
+    // What lies between the brackets of a key line.
+    bool SectionName(std::string_view line, std::string_view& name) {
+        const std::size_t close = line.rfind(']');
+        if (close == std::string_view::npos)
+            return Fail("a key section without its closing ']'");
+        if (!Trim(line.substr(close + 1)).empty())
+            return Fail("text after a key section");
+        name = line.substr(1, close - 1);
+        return true;
+    }
+
+    bool Section(std::string_view name, RegEdit::Kind kind) {
+        if (!name.empty() && name.back() == '\\')
+            name.remove_suffix(1);
+        // The section's root and path stay in m_edit for the values that follow.
+        if (!SplitSectionName(name))
+            return Fail("an empty key name in a section");
+        if (m_edit.path.size() > kMaxKeyDepth)
+            return Fail("a key more than " + std::to_string(kMaxKeyDepth) +
+                        " levels below its root");
+        m_edit.kind = kind;
+        m_edit.value.name.clear();
+        m_edit.value.data.clear();
+        m_edit.line = LineNumber();
+        m_inSection = true;
+        m_sectionDeleted = kind == RegEdit::Kind::DeleteKey;
+        return Hand();
+    }
+
+    // Splits name into the root and path of m_edit, reusing their strings from the section
+    // before; false when a part is empty.
+    bool SplitSectionName(std::string_view name) {
+        std::size_t below = 0;
+        std::size_t start = 0;
+        bool empty = false;
+        for (bool root = true;; root = false) {
+            const std::size_t at = name.find('\\', start);
+            const std::string_view part =
+                name.substr(start, at == std::string_view::npos ? at : at - start);
+            empty = empty || part.empty();
+            if (root) {
+                m_edit.rootName.assign(part);
+            } else {
+                if (below < m_edit.path.size())
+                    m_edit.path[below].assign(part);
+                else
+                    m_edit.path.emplace_back(part);
+                ++below;
+            }
+            if (at == std::string_view::npos)
+                break;
+            start = at + 1;
+        }
+        m_edit.path.resize(below);
+        return !empty;
+    }
+
+    // "@=data": the key's default value, whose name is empty.
+    bool DefaultValueLine(std::string_view line) {
+        StartValue();
+        return ValueAfterName(line.substr(1));
+    }
+
+    // "\"name\"=data".
+    bool NamedValueLine(std::string_view line) {
+        StartValue();
+        std::string_view rest = line.substr(1);
+        return QuotedText(rest, m_edit.value.name) && ValueAfterName(rest);
+    }
+
+    void StartValue() {
+        m_edit.value.type = REG_NONE;
+        m_edit.value.name.clear();
+        m_edit.value.data.clear();
+        m_edit.line = LineNumber();
+    }
+
+    // The "=data" after a value's name; a value in a deleted section is read but not handed.
+    bool ValueAfterName(std::string_view rest) {
+        rest = TrimLeft(rest);
+        if (rest.empty() || rest.front() != '=')
+            return Fail("a value name without '='");
+        return Data(TrimLeft(rest.substr(1))) && (m_sectionDeleted || Hand());
+    }
+
+    bool Data(std::string_view rest) {
+        if (rest == "-") {
+            m_edit.kind = RegEdit::Kind::DeleteValue;
+            return true;
+        }
+        m_edit.kind = RegEdit::Kind::SetValue;
+        if (!rest.empty() && rest.front() == '"')
+            return TextData(rest.substr(1));
+        if (StartsWithNoCase(rest, "dword:"))
+            return DwordData(rest.substr(6));
+        if (StartsWithNoCase(rest, "hex:") || StartsWithNoCase(rest, "hex("))
+            return HexData(rest);
+        return Fail("value data of an unknown form");
+    }
+
+    // "\"text\"": REG_SZ, stored with its closing zero.
+    bool TextData(std::string_view rest) {
+        std::string text;
+        if (!QuotedText(rest, text))
+            return false;
+        if (!Trim(rest).empty())
+            return Fail("text after a quoted value");
+        m_edit.value.type = REG_SZ;
+        m_edit.value.data.assign(text.begin(), text.end());
+        m_edit.value.data.push_back(0);
+        return true;
+    }
+
+    // "dword:0000001f": REG_DWORD, stored little-endian.
+    bool DwordData(std::string_view digits) {
+        const auto number = ParseHexNumber(Trim(digits), 8);
+        if (!number)
+            return Fail("a dword value that is not 1 to 8 hex digits");
+        m_edit.value.type = REG_DWORD;
+        for (int i = 0; i < 4; ++i)
+            m_edit.value.data.push_back(static_cast<BYTE>(*number >> (8 * i)));
+        return true;
+    }
+
+    // "hex:01,02" (REG_BINARY) or "hex(N):01,02"; in the Unicode form the text types hold
+    // UTF-16, which becomes the program's 8-bit text.
+    bool HexData(std::string_view rest) {
+        Value& value = m_edit.value;
+        if (StartsWithNoCase(rest, "hex:")) {
+            value.type = REG_BINARY;
+            rest.remove_prefix(4);
+        } else {
+            const std::size_t close = rest.find("):");
+            const auto type = close == std::string_view::npos
+                                  ? std::nullopt
+                                  : ParseHexNumber(rest.substr(4, close - 4), 8);
+            if (!type)
+                return Fail("a hex(N) value with a bad type number");
+            value.type = *type;
+            rest.remove_prefix(close + 2);
+        }
+        std::string joined;
+        if (!ContinuationLines(rest, joined) || !HexBytes(Trim(joined), value.data))
+            return false;
+        const bool utf16 =
+            value.type == REG_SZ || value.type == REG_EXPAND_SZ || value.type == REG_MULTI_SZ;
+        if (m_unicode && utf16) {
+            const std::string text = Utf16ToText(std::string_view(
+                reinterpret_cast<const char*>(value.data.data()), value.data.size()));
+            value.data.assign(text.begin(), text.end());
+        }
+        return true;
+    }
+
+    // Hex data ending in '\' goes on at the next line: the parts joined without the '\'.
+    bool ContinuationLines(std::string_view rest, std::string& joined) {
+        std::string_view part = Trim(rest);
+        while (!part.empty() && part.back() == '\\') {
+            joined += part.substr(0, part.size() - 1);
+            std::string_view next;
+            if (!NextLine(next))
+                return Fail("a hex value continued past the end of the file");
+            part = Trim(next);
+        }
+        joined += part;
+        return true;
+    }
+
+    // Comma-separated bytes of one or two hex digits.
+    bool HexBytes(std::string_view all, std::vector<BYTE>& out) {
+        if (all.empty())
+            return true;
+        std::size_t start = 0;
+        for (;;) {
+            const std::size_t comma = all.find(',', start);
+            const std::string_view token =
+                Trim(all.substr(start, comma == std::string_view::npos ? comma : comma - start));
+            // regedit leaves a comma before a line break; tolerate one at the very end too.
+            if (token.empty() && comma == std::string_view::npos && start > 0)
+                break;
+            const auto byte = ParseHexNumber(token, 2);
+            if (!byte)
+                return Fail("a hex byte that is not 1 or 2 hex digits");
+            out.push_back(static_cast<BYTE>(*byte));
+            if (comma == std::string_view::npos)
+                break;
+            start = comma + 1;
+        }
+        return true;
+    }
+
+    // A quoted text with \\ and \" escapes; s starts after the opening quote and ends up
+    // after the closing one.
+    bool QuotedText(std::string_view& s, std::string& out) {
+        out.clear();
+        for (;;) {
+            const std::size_t special = FindQuoteOrEscape(s);
+            if (special == std::string_view::npos)
+                break;
+            out.append(s.substr(0, special));
+            const char c = s[special];
+            s.remove_prefix(special + 1);
+            if (c == '"')
+                return true;
+            if (s.empty())
+                break;
+            const char next = s.front();
+            s.remove_prefix(1);
+            if (next != '\\' && next != '"')
+                return Fail(std::string("an unknown escape \\") + next);
+            out += next;
+        }
+        return Fail("a text without its closing quote");
+    }
+
+    std::string_view m_text;
+    std::size_t m_next = 0;      // where the next line starts
+    std::size_t m_lineCount = 0; // lines taken so far
+    bool m_unicode;
+    const EditSink& m_sink;
+    RegEdit m_edit;
+    std::optional<ParseError> m_refused;
+    bool m_inSection = false;
+    bool m_sectionDeleted = false;
+    std::string m_reason;
+};
+
+// The first line: which of the two forms the document is in. The UTF-16 form has already
+// become 8-bit text.
+std::optional<bool> Header(std::string_view text) {
+    const std::string_view header = TrimRight(text.substr(0, text.find('\n')));
+    if (header == "Windows Registry Editor Version 5.00")
+        return true;
+    if (header == kRegedit4Header)
+        return false;
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<ParseError> ParseRegDocument(std::string_view bytes, const EditSink& sink) {
+    std::string decoded;
+    std::string_view text = bytes;
+    if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+        static_cast<unsigned char>(bytes[1]) == 0xFE) {
+        decoded = Utf16ToText(bytes.substr(2));
+        text = decoded;
+    } else if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+        text.remove_prefix(3);
+    }
+    const std::optional<bool> unicode = Header(text);
+    if (!unicode)
+        return ParseError{1, "the first line is neither REGEDIT4 nor Windows Registry Editor "
+                             "Version 5.00"};
+    return DocumentReader(text, *unicode, sink).Run();
+}
+
+std::optional<ParseError> ParseRegDocument(std::string_view bytes, std::vector<RegEdit>& edits) {
+    return ParseRegDocument(bytes, [&edits](const RegEdit& edit) -> std::optional<ParseError> {
+        edits.push_back(edit);
+        return std::nullopt;
+    });
+}
+
+} // namespace brisvane::platform::hive

@@ -1,0 +1,141 @@
+// Writing a settled key tree as REGEDIT4 text, as regedit exports it (reg_text.h).
+#include "platform/posix/reg_text.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace brisvane::platform::hive {
+
+namespace {
+
+void AppendQuoted(std::string& out, std::string_view text) {
+    out += '"';
+    for (;;) {
+        const std::size_t special = FindQuoteOrEscape(text);
+        out += text.substr(0, special);
+        if (special == std::string_view::npos)
+            break;
+        out += '\\';
+        out += text[special];
+        text.remove_prefix(special + 1);
+    }
+    out += '"';
+}
+
+// Exactly one text and its closing zero, with nothing a line of the file cannot hold.
+bool FitsQuotedText(const std::vector<BYTE>& data) {
+    if (data.empty() || data.back() != 0)
+        return false;
+    return std::none_of(data.begin(), data.end() - 1,
+                        [](BYTE b) { return b == 0 || b == '\r' || b == '\n'; });
+}
+
+// Written straight into out, the line measured from lineStart: a hive of many values is
+// written without a string per line.
+void AppendHex(std::string& out, std::size_t lineStart, const std::vector<BYTE>& data) {
+    constexpr std::size_t kWrapAt = 76;
+    constexpr char kDigits[] = "0123456789abcdef";
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        out += kDigits[data[i] >> 4];
+        out += kDigits[data[i] & 0x0F];
+        if (i + 1 < data.size()) {
+            out += ',';
+            if (out.size() - lineStart > kWrapAt) {
+                out += "\\\r\n";
+                lineStart = out.size();
+                out += "  ";
+            }
+        }
+    }
+    out += "\r\n";
+}
+
+void AppendValue(std::string& out, const Value& value) {
+    const std::size_t lineStart = out.size();
+    if (value.name.empty())
+        out += '@';
+    else
+        AppendQuoted(out, value.name);
+    out += '=';
+    if (value.type == REG_SZ && FitsQuotedText(value.data)) {
+        AppendQuoted(out, std::string_view(reinterpret_cast<const char*>(value.data.data()),
+                                           value.data.size() - 1));
+        out += "\r\n";
+        return;
+    }
+    if (value.type == REG_DWORD && value.data.size() == 4) {
+        DWORD number = 0;
+        for (int i = 3; i >= 0; --i)
+            number = (number << 8) | value.data[static_cast<std::size_t>(i)];
+        char text[16];
+        std::snprintf(text, sizeof text, "dword:%08x", static_cast<unsigned>(number));
+        out += text;
+        out += "\r\n";
+        return;
+    }
+    if (value.type == REG_BINARY) {
+        out += "hex:";
+    } else {
+        char prefix[24];
+        std::snprintf(prefix, sizeof prefix, "hex(%x):", static_cast<unsigned>(value.type));
+        out += prefix;
+    }
+    AppendHex(out, lineStart, value.data);
+}
+
+constexpr std::size_t kSerializeSlack = 64 * 1024;
+
+} // namespace
+
+void SerializeKey(const Key& key, const std::string& fullName, std::string& out) {
+    // Depth first with a stack of our own: each entry is a key and the length its section name
+    // has in `name`, which grows and shrinks as the walk goes down and up.
+    struct Pending {
+        const Key* key;
+        std::size_t nameLength;
+    };
+    std::string name = fullName;
+    std::vector<Pending> pending{{&key, name.size()}};
+    while (!pending.empty()) {
+        const Pending next = pending.back();
+        pending.pop_back();
+        name.resize(next.nameLength);
+        if (next.key != &key) {
+            name += '\\';
+            name += next.key->Name();
+        }
+        // A large hive's text grows fourfold, so that it is rarely moved; room not yet written
+        // costs nothing.
+        if (out.capacity() - out.size() < kSerializeSlack)
+            out.reserve(std::max(out.capacity() * 4, kSerializeSlack * 4));
+        out += '[';
+        out += name;
+        out += "]\r\n";
+        for (const Value& value : next.key->Values())
+            AppendValue(out, value);
+        out += "\r\n";
+        const auto& subkeys = next.key->Subkeys();
+        for (auto subkey = subkeys.rbegin(); subkey != subkeys.rend(); ++subkey)
+            pending.push_back({subkey->get(), name.size()});
+    }
+}
+
+std::string SerializeHive(const Key& root, std::string_view rootName, std::size_t expectedSize) {
+    std::string out;
+    out.reserve(expectedSize);
+    out += kRegedit4Header;
+    out += "\r\n\r\n";
+    if (!root.Values().empty()) {
+        out += '[';
+        out += rootName;
+        out += "]\r\n";
+        for (const Value& value : root.Values())
+            AppendValue(out, value);
+        out += "\r\n";
+    }
+    for (const auto& subkey : root.Subkeys())
+        SerializeKey(*subkey, std::string(rootName) + "\\" + subkey->Name(), out);
+    return out;
+}
+
+} // namespace brisvane::platform::hive
