@@ -1,5 +1,7 @@
 // brisvane-reg add: creates a key and sets one of its values.
-#include "platform/posix/registry_hive.h"
+#include "platform/posix/hive_file.h"
+#include "platform/posix/hive_key.h"
+#include "platform/posix/reg_text.h"
 #include "shared.h"
 
 #include <ostream>

@@ -1,7 +1,7 @@
 // brisvane-reg: reads and changes the registry hives of Brisvane, in the manner of Windows "reg".
 // Picks the command by its first word; each command lives in a file of its own.
 #include "platform/posix/hive_file.h"
-#include "platform/posix/registry_hive.h"
+#include "platform/posix/reg_text.h"
 #include "shared.h"
 
 #include <cstdint>

@@ -1,5 +1,7 @@
 // brisvane-reg export: writes a key, or a whole hive, as a REGEDIT4 file.
-#include "platform/posix/registry_hive.h"
+#include "platform/posix/hive_file.h"
+#include "platform/posix/hive_key.h"
+#include "platform/posix/reg_text.h"
 #include "shared.h"
 
 #include <fstream>

@@ -1,35 +1,15 @@
 // brisvane-reg import: applies a .reg file to the hives it names, each in one change.
-#include "platform/posix/registry_hive.h"
+#include "platform/posix/file_io.h"
+#include "platform/posix/hive_key.h"
+#include "platform/posix/reg_import.h"
+#include "platform/posix/reg_text.h"
 #include "shared.h"
 
-#include <fstream>
 #include <ostream>
-#include <sstream>
 
 namespace regtool {
 
 namespace {
-
-std::string ReadWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw CommandError("Cannot read " + path + ".");
-    // Read in one piece where the size is known; a pipe is read to its end.
-    std::string content;
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    in.seekg(0, std::ios::beg);
-    if (size > 0) {
-        content.resize(static_cast<std::size_t>(size));
-        in.read(content.data(), size);
-        content.resize(static_cast<std::size_t>(in.gcount()));
-    }
-    in.clear();
-    std::ostringstream rest;
-    rest << in.rdbuf();
-    content += rest.str();
-    return content;
-}
 
 // What one reading of a .reg file found, in the order its faults are named: syntax first, then
 // a root other than the two hives, then an edit the hive refuses.
@@ -112,7 +92,9 @@ int Import(const Arguments& args, Streams& io) {
     if (options.positional.size() != 1)
         throw UsageError("import takes exactly one .reg file");
     const std::string& file = options.positional.front();
-    const std::string content = ReadWholeFile(file);
+    std::string content;
+    if (!brisvane::platform::posix::ReadFileOrPipe(file, content))
+        throw CommandError("Cannot read " + file + ".");
     auto rootError = [](hive::Root root) {
         return KeyName{root, {}, {}, std::string(hive::RootName(root))};
     };

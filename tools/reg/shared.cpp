@@ -1,6 +1,8 @@
 #include "shared.h"
 
-#include "platform/posix/registry_hive.h"
+#include "platform/posix/hive_file.h"
+#include "platform/posix/hive_key.h"
+#include "platform/posix/reg_text.h"
 
 #include <cctype>
 #include <iostream>

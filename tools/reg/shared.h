@@ -13,6 +13,8 @@
 
 namespace regtool {
 
+namespace hive = brisvane::platform::hive;
+
 constexpr const char* kDone = "The operation completed successfully.";
 
 // Bad arguments: reported with a pointer to the usage text.
