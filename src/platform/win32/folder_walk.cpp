@@ -2,6 +2,7 @@
 
 #include "platform/win32.h"
 #include "platform/win32/folder_walk_seam.h"
+#include "platform/win32/native_file_calls.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -13,6 +14,17 @@
 #include <vector>
 
 namespace brisvane::platform {
+
+using win32::Handle;
+using win32::kFileBasicInformation;
+using win32::kFileDispositionInformation;
+using win32::kFileRenameInformation;
+using win32::PathToEnter;
+using win32::RealName;
+using win32::RenameInformation;
+using win32::SameText;
+using win32::SetInformation;
+using win32::Wide;
 
 namespace {
 
@@ -28,149 +40,6 @@ win32::BeforeEnteringHook g_beforeEntering = nullptr;
 bool Fail(DWORD error) {
     SetLastError(error);
     return false;
-}
-
-class Handle {
-public:
-    Handle() = default;
-    explicit Handle(HANDLE handle) : m_handle(handle) {}
-    Handle(Handle&& other) noexcept : m_handle(other.Release()) {}
-    Handle& operator=(Handle&& other) noexcept {
-        std::swap(m_handle, other.m_handle);
-        return *this;
-    }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    ~Handle() {
-        if (Valid())
-            CloseHandle(m_handle);
-    }
-
-    bool Valid() const { return m_handle != INVALID_HANDLE_VALUE; }
-    HANDLE Get() const { return m_handle; }
-    HANDLE Release() { return std::exchange(m_handle, INVALID_HANDLE_VALUE); }
-
-private:
-    HANDLE m_handle = INVALID_HANDLE_VALUE;
-};
-
-// The native calls behind what Windows XP's kernel32 has no call for (the name a handle is open
-// on, deleting and renaming through a handle), and the Vista one that names it best. They are
-// looked up when first needed, so that the program still loads where one is missing.
-struct IoStatus {
-    union {
-        LONG status;
-        void* pointer;
-    };
-    ULONG_PTR information;
-};
-using FileInformationCall = LONG(NTAPI*)(HANDLE, IoStatus*, void*, ULONG, int);
-using StatusToErrorCall = ULONG(NTAPI*)(LONG);
-using FinalPathCall = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
-constexpr int kFileBasicInformation = 4;
-constexpr int kFileNameInformation = 9;
-constexpr int kFileRenameInformation = 10;
-constexpr int kFileDispositionInformation = 13;
-
-struct RenameInformation {
-    BOOLEAN replaceIfExists;
-    HANDLE rootDirectory;
-    ULONG fileNameLength;
-    WCHAR fileName[1];
-};
-
-template <typename Call> Call Export(const char* module, const char* name) {
-    const HMODULE loaded = GetModuleHandleA(module);
-    return loaded
-               ? reinterpret_cast<Call>(reinterpret_cast<void (*)()>(GetProcAddress(loaded, name)))
-               : nullptr;
-}
-
-struct NativeCalls {
-    FileInformationCall query = Export<FileInformationCall>("ntdll.dll", "NtQueryInformationFile");
-    FileInformationCall set = Export<FileInformationCall>("ntdll.dll", "NtSetInformationFile");
-    StatusToErrorCall toError = Export<StatusToErrorCall>("ntdll.dll", "RtlNtStatusToDosError");
-    FinalPathCall finalPath = Export<FinalPathCall>("kernel32.dll", "GetFinalPathNameByHandleW");
-};
-
-const NativeCalls& Native() {
-    static const NativeCalls calls;
-    return calls;
-}
-
-bool SetInformation(HANDLE handle, void* data, ULONG size, int kind) {
-    if (!Native().set || !Native().toError)
-        return Fail(ERROR_CALL_NOT_IMPLEMENTED);
-    IoStatus io{};
-    const LONG status = Native().set(handle, &io, data, size, kind);
-    return status >= 0 || Fail(Native().toError(status));
-}
-
-std::wstring Wide(std::string_view text) {
-    if (text.empty())
-        return {};
-    const int size = static_cast<int>(text.size());
-    const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    if (length <= 0 ||
-        MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), length) != length)
-        return {};
-    return wide;
-}
-
-bool SameText(const std::wstring& a, const std::wstring& b) {
-    return CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, a.data(), static_cast<int>(a.size()),
-                          b.data(), static_cast<int>(b.size())) == CSTR_EQUAL;
-}
-
-// The name of the file a handle is open on, as the system has it now: where Windows opened a
-// link itself it is the link's name, where it followed one (as Wine does with a Unix symbolic
-// link, whatever it was asked) the name of what the link leads to. Empty when it can't be had.
-std::wstring RealName(HANDLE handle) {
-    if (Native().finalPath) {
-        std::vector<wchar_t> buffer(MAX_PATH);
-        for (int attempt = 0; attempt < 2; ++attempt) {
-            const DWORD length =
-                Native().finalPath(handle, buffer.data(), static_cast<DWORD>(buffer.size()), 0);
-            if (length == 0)
-                break;
-            if (length < buffer.size())
-                return std::wstring(buffer.data(), length);
-            buffer.resize(length + 1);
-        }
-    }
-    // Before Vista: the name within its volume, whose serial number is compared beside it.
-    if (!Native().query)
-        return {};
-    std::vector<ULONG> buffer(1 + 32768 / 2);
-    IoStatus io{};
-    if (Native().query(handle, &io, buffer.data(),
-                       static_cast<ULONG>(buffer.size() * sizeof(ULONG)), kFileNameInformation) < 0)
-        return {};
-    return std::wstring(reinterpret_cast<const wchar_t*>(buffer.data() + 1),
-                        buffer[0] / sizeof(wchar_t));
-}
-
-// The path to make a held folder current by: its real path where the system tells it, so that a
-// link or junction it was reached through plays no part any more; else `fallback`.
-std::string PathToEnter(HANDLE handle, const std::string& fallback) {
-    std::wstring name = Native().finalPath ? RealName(handle) : std::wstring();
-    if (name.rfind(L"\\\\?\\UNC\\", 0) == 0)
-        name.replace(0, 8, L"\\\\");
-    else if (name.rfind(L"\\\\?\\", 0) == 0)
-        name.erase(0, 4);
-    if (name.size() < 2 || (name[1] != L':' && name.rfind(L"\\\\", 0) != 0))
-        return fallback;
-    BOOL lossy = FALSE;
-    const int length = WideCharToMultiByte(CP_ACP, 0, name.data(), static_cast<int>(name.size()),
-                                           nullptr, 0, nullptr, &lossy);
-    std::string path(static_cast<std::size_t>(length), '\0');
-    if (length <= 0 || lossy ||
-        WideCharToMultiByte(CP_ACP, 0, name.data(), static_cast<int>(name.size()), path.data(),
-                            length, nullptr, &lossy) != length ||
-        lossy)
-        return fallback;
-    return path;
 }
 
 std::string FullPathOf(const char* path) {
