@@ -8,7 +8,7 @@
 #include <random>
 #include <sstream>
 
-using namespace helpwriter;
+using namespace tools::helpwriter;
 
 namespace {
 
@@ -203,7 +203,7 @@ TEST(HelpWriter, ParsesTheHtmlSubsetIntoTopicsParagraphsAndRuns) {
     EXPECT_EQ(document.topics[0].title, "First one");
     EXPECT_EQ(document.topics[1].title, "Second");
     EXPECT_EQ(document.contextNumbers, (std::map<int, std::string>{{7, "Second"}}));
-    const std::vector<helpwriter::Run>& runs = document.topics[0].paragraphs[1].runs;
+    const std::vector<tools::helpwriter::Run>& runs = document.topics[0].paragraphs[1].runs;
     ASSERT_EQ(runs.size(), 5u);
     EXPECT_EQ(runs[0].text, "Press ");
     EXPECT_TRUE(runs[1].bold);

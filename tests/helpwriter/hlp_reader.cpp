@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-namespace helpwriter {
+namespace tools::helpwriter {
 
 namespace {
 
@@ -450,4 +450,4 @@ const ReadTopic* HlpReader::TopicAt(std::uint32_t offset) const {
     return nullptr;
 }
 
-} // namespace helpwriter
+} // namespace tools::helpwriter

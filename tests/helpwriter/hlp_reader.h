@@ -8,7 +8,7 @@
 #include <map>
 #include <stdexcept>
 
-namespace helpwriter {
+namespace tools::helpwriter {
 
 class HlpFormatError : public std::runtime_error {
 public:
@@ -76,4 +76,4 @@ private:
     std::map<std::int32_t, std::uint32_t> m_contextMap;
 };
 
-} // namespace helpwriter
+} // namespace tools::helpwriter

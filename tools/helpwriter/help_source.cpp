@@ -5,7 +5,7 @@
 #include <cctype>
 #include <optional>
 
-namespace helpwriter {
+namespace tools::helpwriter {
 
 namespace {
 
@@ -350,4 +350,4 @@ std::string ParagraphText(const Paragraph& paragraph) {
     return text;
 }
 
-} // namespace helpwriter
+} // namespace tools::helpwriter

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-namespace helpwriter {
+namespace tools::helpwriter {
 
 // A help source the writer cannot turn into a help file; what() names the problem.
 class SourceError : public std::runtime_error {
@@ -52,4 +52,4 @@ HelpDocument ParseHelpSource(std::string_view html);
 
 std::string ParagraphText(const Paragraph& paragraph);
 
-} // namespace helpwriter
+} // namespace tools::helpwriter

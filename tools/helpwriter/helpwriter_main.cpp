@@ -18,10 +18,10 @@ int main(int argc, char** argv) {
     }
     std::ostringstream source;
     source << in.rdbuf();
-    helpwriter::Bytes file;
+    tools::helpwriter::Bytes file;
     try {
-        file = helpwriter::WriteHelpFile(helpwriter::ParseHelpSource(source.str()));
-    } catch (const helpwriter::SourceError& error) {
+        file = tools::helpwriter::WriteHelpFile(tools::helpwriter::ParseHelpSource(source.str()));
+    } catch (const tools::helpwriter::SourceError& error) {
         std::cerr << argv[1] << ": " << error.what() << "\n";
         return 1;
     }

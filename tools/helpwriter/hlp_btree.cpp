@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace helpwriter {
+namespace tools::helpwriter {
 
 namespace {
 
@@ -123,4 +123,4 @@ Bytes BuildBtree(std::uint16_t flags, std::uint16_t pageSize, std::string_view s
     return out;
 }
 
-} // namespace helpwriter
+} // namespace tools::helpwriter

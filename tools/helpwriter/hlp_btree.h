@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-namespace helpwriter {
+namespace tools::helpwriter {
 
 struct BtreeEntry {
     Bytes key;  // as an index page holds it
@@ -19,4 +19,4 @@ struct BtreeEntry {
 Bytes BuildBtree(std::uint16_t flags, std::uint16_t pageSize, std::string_view structure,
                  const std::vector<BtreeEntry>& entries);
 
-} // namespace helpwriter
+} // namespace tools::helpwriter

@@ -1,6 +1,6 @@
 #include "hlp_format.h"
 
-namespace helpwriter {
+namespace tools::helpwriter {
 
 namespace {
 
@@ -41,4 +41,4 @@ std::int32_t ContextHash(std::string_view name) {
     return static_cast<std::int32_t>(hash);
 }
 
-} // namespace helpwriter
+} // namespace tools::helpwriter

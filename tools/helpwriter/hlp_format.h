@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-namespace helpwriter {
+namespace tools::helpwriter {
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -72,4 +72,4 @@ bool IsContextNameValid(std::string_view name);
 // Only meaningful for valid names; the empty name hashes to 1.
 std::int32_t ContextHash(std::string_view name);
 
-} // namespace helpwriter
+} // namespace tools::helpwriter

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <set>
 
-namespace helpwriter {
+namespace tools::helpwriter {
 
 namespace {
 
@@ -361,4 +361,4 @@ Bytes FontFile() {
     return out;
 }
 
-} // namespace helpwriter
+} // namespace tools::helpwriter

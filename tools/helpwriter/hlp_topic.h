@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace helpwriter {
+namespace tools::helpwriter {
 
 struct TopicFile {
     Bytes content;
@@ -20,4 +20,4 @@ TopicFile WriteTopicFile(const HelpDocument& document);
 
 Bytes FontFile();
 
-} // namespace helpwriter
+} // namespace tools::helpwriter

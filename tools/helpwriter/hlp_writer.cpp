@@ -7,7 +7,7 @@
 #include <map>
 #include <utility>
 
-namespace helpwriter {
+namespace tools::helpwriter {
 
 namespace {
 
@@ -116,4 +116,4 @@ Bytes WriteHelpFile(const HelpDocument& document) {
     return out;
 }
 
-} // namespace helpwriter
+} // namespace tools::helpwriter

@@ -6,10 +6,10 @@
 #include "help_source.h"
 #include "hlp_format.h"
 
-namespace helpwriter {
+namespace tools::helpwriter {
 
 // The file's title goes into |SYSTEM; the first topic is the contents topic. Throws SourceError
 // for a paragraph too long for one topic block.
 Bytes WriteHelpFile(const HelpDocument& document);
 
-} // namespace helpwriter
+} // namespace tools::helpwriter

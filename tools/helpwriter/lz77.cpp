@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-namespace helpwriter {
+namespace tools::helpwriter {
 
 namespace {
 
@@ -109,4 +109,4 @@ Bytes DecompressLz77(const std::uint8_t* data, std::size_t size, std::size_t lim
     return out;
 }
 
-} // namespace helpwriter
+} // namespace tools::helpwriter

@@ -7,7 +7,7 @@
 
 #include <cstddef>
 
-namespace helpwriter {
+namespace tools::helpwriter {
 
 Bytes CompressLz77(const std::uint8_t* data, std::size_t size);
 
@@ -15,4 +15,4 @@ Bytes CompressLz77(const std::uint8_t* data, std::size_t size);
 // reaches back before the start of the output.
 Bytes DecompressLz77(const std::uint8_t* data, std::size_t size, std::size_t limit);
 
-} // namespace helpwriter
+} // namespace tools::helpwriter

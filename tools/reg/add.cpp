@@ -6,7 +6,7 @@
 
 #include <ostream>
 
-namespace regtool {
+namespace tools::reg {
 
 namespace {
 
@@ -68,4 +68,4 @@ int Add(const Arguments& args, Streams& io) {
     return 0;
 }
 
-} // namespace regtool
+} // namespace tools::reg

@@ -34,7 +34,7 @@ void ReserveHugePageHeap() {
 
 } // namespace
 
-namespace regtool {
+namespace tools::reg {
 
 namespace {
 
@@ -90,7 +90,7 @@ int Run(const Arguments& args, Streams& io) {
 
 } // namespace
 
-} // namespace regtool
+} // namespace tools::reg
 
 int main(int argc, char** argv) {
     // An import builds a tree of many small pieces and grows large buffers: memory let go on
@@ -99,7 +99,7 @@ int main(int argc, char** argv) {
     mallopt(M_MMAP_THRESHOLD, 256 * 1024 * 1024);
     mallopt(M_TRIM_THRESHOLD, 512 * 1024 * 1024);
     ReserveHugePageHeap();
-    regtool::Arguments args(argv + 1, argv + argc);
-    regtool::Streams io{std::cin, std::cout, std::cerr};
-    return regtool::Run(args, io);
+    tools::reg::Arguments args(argv + 1, argv + argc);
+    tools::reg::Streams io{std::cin, std::cout, std::cerr};
+    return tools::reg::Run(args, io);
 }

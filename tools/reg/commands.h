@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace regtool {
+namespace tools::reg {
 
 struct Streams {
     std::istream& in; // answers to "overwrite?" and "delete?" questions
@@ -30,4 +30,4 @@ int Export(const Arguments& args, Streams& io);
 // Always returns 0: a log-on must not fail because of one bad entry.
 int RunAtLogon(const Arguments& args, Streams& io);
 
-} // namespace regtool
+} // namespace tools::reg

@@ -3,7 +3,7 @@
 
 #include <ostream>
 
-namespace regtool {
+namespace tools::reg {
 
 int Delete(const Arguments& args, Streams& io) {
     Options options = ParseOptions(args, "/v /ve /f");
@@ -34,4 +34,4 @@ int Delete(const Arguments& args, Streams& io) {
     return 0;
 }
 
-} // namespace regtool
+} // namespace tools::reg

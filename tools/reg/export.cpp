@@ -8,7 +8,7 @@
 #include <ostream>
 #include <sys/stat.h>
 
-namespace regtool {
+namespace tools::reg {
 
 int Export(const Arguments& args, Streams& io) {
     Options options = ParseOptions(args, "/y");
@@ -48,4 +48,4 @@ int Export(const Arguments& args, Streams& io) {
     return 0;
 }
 
-} // namespace regtool
+} // namespace tools::reg

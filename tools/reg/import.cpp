@@ -7,7 +7,7 @@
 
 #include <ostream>
 
-namespace regtool {
+namespace tools::reg {
 
 namespace {
 
@@ -141,4 +141,4 @@ int Import(const Arguments& args, Streams& io) {
     return 0;
 }
 
-} // namespace regtool
+} // namespace tools::reg

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <ostream>
 
-namespace regtool {
+namespace tools::reg {
 
 namespace {
 
@@ -123,4 +123,4 @@ int Query(const Arguments& args, Streams& io) {
     return 0;
 }
 
-} // namespace regtool
+} // namespace tools::reg

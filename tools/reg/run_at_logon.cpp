@@ -13,7 +13,7 @@
 
 extern char** environ;
 
-namespace regtool {
+namespace tools::reg {
 
 namespace {
 
@@ -103,4 +103,4 @@ int RunAtLogon(const Arguments& args, Streams& io) {
     return 0;
 }
 
-} // namespace regtool
+} // namespace tools::reg

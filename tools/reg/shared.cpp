@@ -8,7 +8,7 @@
 #include <iostream>
 #include <sstream>
 
-namespace regtool {
+namespace tools::reg {
 
 HKEY RootHandle(hive::Root root) {
     return root == hive::Root::CurrentUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
@@ -136,4 +136,4 @@ KeyName OnlyKey(const Options& options, const char* command) {
     return ParseKey(options.positional.front());
 }
 
-} // namespace regtool
+} // namespace tools::reg

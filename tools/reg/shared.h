@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace regtool {
+namespace tools::reg {
 
 namespace hive = brisvane::platform::hive;
 
@@ -78,4 +78,4 @@ private:
 // The one key of a command that takes exactly one; names the command otherwise.
 KeyName OnlyKey(const Options& options, const char* command);
 
-} // namespace regtool
+} // namespace tools::reg
