@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -291,15 +292,27 @@ bool MoveFolderInto(const char* source, const HeldFolder& target, const std::str
                           kFileRenameInformation);
 }
 
-bool ResetAttributesNotLink(const char* name) {
+namespace {
+
+// Holds the folder the file `name` lies in; `last` is the file's own name. False, with the
+// error set, when `name` names no entry of a folder.
+bool HoldFolderOf(const char* name, Parent& parent, std::string& last) {
     if (!name || !*name)
         return Fail(ERROR_INVALID_NAME);
-    const auto [folder, last] = SplitLast(name);
+    std::string folder;
+    std::tie(folder, last) = SplitLast(name);
     if (!IsEntryName(last))
         return Fail(ERROR_INVALID_NAME);
+    return parent.Open(folder.c_str());
+}
+
+} // namespace
+
+bool ResetAttributesNotLink(const char* name) {
     Parent parent;
+    std::string last;
     Entry entry;
-    if (!parent.Open(folder.c_str()) ||
+    if (!HoldFolderOf(name, parent, last) ||
         !OpenEntry(parent, name, last, FILE_WRITE_ATTRIBUTES | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
                    kShareAll, FILE_FLAG_BACKUP_SEMANTICS, entry))
         return false;
@@ -313,13 +326,9 @@ bool ResetAttributesNotLink(const char* name) {
 }
 
 bool DeleteFileNotLink(const char* name) {
-    if (!name || !*name)
-        return Fail(ERROR_INVALID_NAME);
-    const auto [folder, last] = SplitLast(name);
-    if (!IsEntryName(last))
-        return Fail(ERROR_INVALID_NAME);
     Parent parent;
-    return parent.Open(folder.c_str()) && DeleteEntry(parent, name, last);
+    std::string last;
+    return HoldFolderOf(name, parent, last) && DeleteEntry(parent, name, last);
 }
 
 // Windows lists a folder in its own order, "." and ".." first, and gives every entry's attributes
