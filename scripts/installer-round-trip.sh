@@ -7,18 +7,8 @@
 #   bash scripts/installer-round-trip.sh build-win64/tools/installer/brisvane-setup.exe
 set -euo pipefail
 setup="$1"
-failures=0
-check() { # description, command...
-    local what="$1"
-    shift
-    if "$@" > /dev/null 2>&1; then
-        echo "   ok: $what"
-    else
-        echo "FAILED: $what" >&2
-        failures=$((failures + 1))
-    fi
-}
-absent() { ! "$@"; }
+# shellcheck source=scripts/checks.sh
+source "$(dirname "$0")/checks.sh"
 query() { wine reg query "$@" 2>/dev/null | tr -d '\r'; }
 
 app_paths='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\App Paths\brisvan.exe'

@@ -8,17 +8,8 @@
 #   bash scripts/uninstaller-links.sh build-win64/tools/installer/brisvane-setup.exe
 set -euo pipefail
 setup="$1"
-failures=0
-check() { # description, command...
-    local what="$1"
-    shift
-    if "$@" > /dev/null 2>&1; then
-        echo "   ok: $what"
-    else
-        echo "FAILED: $what" >&2
-        failures=$((failures + 1))
-    fi
-}
+# shellcheck source=scripts/checks.sh
+source "$(dirname "$0")/checks.sh"
 drive_c="$WINEPREFIX/drive_c"
 folder="$drive_c/Program Files/Brisvane"
 outside="$drive_c/Outside"
