@@ -2,14 +2,15 @@
 // tests use to make a write fail part-way (whole_file_seam.h).
 #include "platform/posix/file_io.h"
 
+#include "platform/posix/dos_attributes.h"
 #include "platform/posix/whole_file_seam.h"
 
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <optional>
 #include <random>
-#include <sys/xattr.h>
 #include <unistd.h>
 #include <vector>
 
@@ -38,20 +39,9 @@ std::string NameOf(const std::string& path) {
 
 // The stored DOS bits go with the content, whatever their length.
 void CopyDosAttrib(int fromFd, int toFd) {
-    constexpr const char* kName = "user.DOSATTRIB";
-    for (int attempt = 0; attempt < 4; ++attempt) {
-        const ssize_t size = fgetxattr(fromFd, kName, nullptr, 0);
-        if (size < 0)
-            return;
-        std::vector<char> value(static_cast<std::size_t>(size) + 1);
-        const ssize_t got = fgetxattr(fromFd, kName, value.data(), value.size());
-        if (got >= 0) {
-            fsetxattr(toFd, kName, value.data(), static_cast<std::size_t>(got), 0);
-            return;
-        }
-        if (errno != ERANGE)
-            return;
-    }
+    std::optional<std::string> value;
+    if (ReadDosAttribValue(fromFd, value) && value)
+        RestoreDosAttrib(toFd, value);
 }
 
 // A fresh file beside `name` in `folder`, made there and nowhere else: never an entry that
