@@ -34,6 +34,11 @@ function(brisvane_test_home name)
         "XDG_DATA_HOME=${home}/.local/share"
         "XDG_STATE_HOME=${home}/.local/state"
         "XDG_RUNTIME_DIR=${home}/.runtime")
+    if(NOT WIN32)
+        # Nor does a Wine prefix of the person running the tests steer them.
+        set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT_MODIFICATION
+            "WINEPREFIX=unset:" "WINE_PREFIXES=unset:")
+    endif()
     set_property(TEST ${name} APPEND PROPERTY FIXTURES_REQUIRED brisvane_test_homes)
     set_property(GLOBAL APPEND PROPERTY BRISVANE_TEST_HOMES ${name})
 endfunction()

@@ -7,6 +7,8 @@
 
 namespace {
 
+using Prefix = brisvane::platform::WinePrefixBrowsers;
+
 BrowserPathDetection ShellFolder(const char* value) {
     return {.root = HKEY_CURRENT_USER,
             .key = layout::kShellFoldersKey,
@@ -18,22 +20,32 @@ BrowserPathDetection ShellFolder(const char* value) {
 } // namespace
 
 const std::array<BrowserPathRow, kBrowserPathCount> kBrowserPaths = {{
-    {.storedValue = layout::kIeCookiePath, .detection = ShellFolder(layout::kShellCookies)},
-    {.storedValue = layout::kIeFavoritesPath, .detection = ShellFolder(layout::kShellFavorites)},
-    {.storedValue = layout::kIeHistoryPath, .detection = ShellFolder(layout::kShellHistory)},
-    {.storedValue = layout::kIeCachePath, .detection = ShellFolder(layout::kShellCache)},
+    {.storedValue = layout::kIeCookiePath,
+     .detection = ShellFolder(layout::kShellCookies),
+     .wineFolder = &Prefix::cookies},
+    {.storedValue = layout::kIeFavoritesPath,
+     .detection = ShellFolder(layout::kShellFavorites),
+     .wineFolder = &Prefix::favorites},
+    {.storedValue = layout::kIeHistoryPath,
+     .detection = ShellFolder(layout::kShellHistory),
+     .wineFolder = &Prefix::history},
+    {.storedValue = layout::kIeCachePath,
+     .detection = ShellFolder(layout::kShellCache),
+     .wineFolder = &Prefix::cache},
     {.storedValue = layout::kNetscape4Path,
      .detection = {.root = HKEY_LOCAL_MACHINE,
                    .key = layout::kNetscapeUsersKey,
                    .namingValue = layout::kNetscapeCurrentUser,
                    .namedKeyPath = NetscapeUserKeyPath,
-                   .value = layout::kNetscapeDirRoot}},
+                   .value = layout::kNetscapeDirRoot},
+     .wineFolder = &Prefix::netscapeUser},
     {.storedValue = layout::kNetscape3Path,
      .detection = {.root = HKEY_LOCAL_MACHINE,
                    .key = layout::kNetscapeProductKey,
                    .namingValue = layout::kNetscapeCurrentVersion,
                    .namedKeyPath = NetscapeVersionKeyPath,
-                   .value = layout::kNetscapeInstallDirectory}},
+                   .value = layout::kNetscapeInstallDirectory},
+     .wineFolder = &Prefix::netscapeInstall},
 }};
 
 std::string NetscapeUserKeyPath(const std::string& currentUser) {
@@ -64,11 +76,35 @@ std::string ReadNamedKeyPath(const BrowserPathDetection& detection) {
     return detection.namedKeyPath(name);
 }
 
+// Windows always has the key; on Linux only someone who imported a Windows registry does.
+bool HasOwnShellFolders() {
+    TRegistry shellFolders;
+    shellFolders.SetRoot(HKEY_CURRENT_USER);
+    return shellFolders.OpenSubkey(layout::kShellFoldersKey, false);
+}
+
+// The rows as a Wine prefix names them; stored paths still win.
+void DiscoverPrefixPaths(TRegistry& stored, const Prefix& prefix, const BrowserPathSink& setEdit) {
+    for (std::size_t row = 0; row < kBrowserPaths.size(); ++row) {
+        std::string text = stored.ReadText(kBrowserPaths[row].storedValue);
+        if (text.empty())
+            text = prefix.*kBrowserPaths[row].wineFolder;
+        setEdit(row, text);
+    }
+}
+
 } // namespace
 
 void DiscoverBrowserPaths(const BrowserPathSink& setEdit) {
     TRegistry stored;
     stored.OpenSubkey(layout::kPathsKey, false);
+    if (!HasOwnShellFolders()) {
+        if (const Prefix* prefix = brisvane::platform::ChosenWinePrefix()) {
+            DiscoverPrefixPaths(stored, *prefix, setEdit);
+            stored.CloseSubkey();
+            return;
+        }
+    }
 
     // Rows that read the same fixed key share one accessor; a named key is opened per row.
     std::unique_ptr<TRegistry> detected;
@@ -91,6 +127,13 @@ void DiscoverBrowserPaths(const BrowserPathSink& setEdit) {
     }
     detected->CloseSubkey();
     stored.CloseSubkey();
+}
+
+BrowserPathTexts WinePrefixPaths(const Prefix& prefix) {
+    BrowserPathTexts texts;
+    for (std::size_t row = 0; row < kBrowserPaths.size(); ++row)
+        texts[row] = prefix.*kBrowserPaths[row].wineFolder;
+    return texts;
 }
 
 void WriteBrowserPaths(const BrowserPathTexts& texts) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "platform/win32.h"
+#include "platform/wine_browsers.h"
 
 #include <array>
 #include <cstddef>
@@ -25,6 +26,8 @@ struct BrowserPathDetection {
 struct BrowserPathRow {
     const char* storedValue; // under the Paths key
     BrowserPathDetection detection;
+    // The same folder as a Wine prefix names it, for the Linux program.
+    std::string brisvane::platform::WinePrefixBrowsers::*wineFolder;
 };
 
 inline constexpr std::size_t kBrowserPathCount = 6;
@@ -40,9 +43,14 @@ std::string NetscapeVersionKeyPath(const std::string& currentVersion);
 
 // Hands each row's path (the stored one when not empty, else the detected one) to setEdit, in
 // table order. Nothing is written. A registry error ends the loading at the read that raised
-// it, after the rows before it were handed over.
+// it, after the rows before it were handed over. Where the program's own registry has no
+// Shell Folders key (on Linux, where no browser writes one) and a Wine prefix was chosen
+// (platform/wine_browsers.h), the detected paths are those of the prefix.
 using BrowserPathSink = std::function<void(std::size_t row, const std::string& path)>;
 void DiscoverBrowserPaths(const BrowserPathSink& setEdit);
+
+// The six folders of a Wine prefix, in table order.
+BrowserPathTexts WinePrefixPaths(const brisvane::platform::WinePrefixBrowsers& prefix);
 
 // Stores all six texts as they are, creating the Paths key when missing. A failed write raises
 // and leaves the values written before it.

@@ -1,6 +1,7 @@
 #include "app_fixture.h"
 
 #include "app/project1.h"
+#include "platform/wine_browsers.h"
 #include "support/window_driver.h"
 #include "ui/application.h"
 
@@ -48,6 +49,8 @@ int RunLoopWith(std::vector<std::function<void()>> steps) {
 }
 
 void ProgramTest::SetUp() {
+    // Each test is a start of its own, with its own choice of Wine prefix.
+    brisvane::platform::ForgetChosenWinePrefix();
     Application.Initialize();
 }
 

@@ -5,7 +5,7 @@
 #include "cleaner/folder_purge.h"
 #include "cleaner_test_helpers.h"
 #include "folder_fixture.h"
-#include "outside_snapshot.h"
+#include "support/outside_snapshot.h"
 #include "recording_host.h"
 #include "settings/registry.h"
 #include "settings/registry_layout.h"

@@ -3,7 +3,7 @@
 // outside the walked folders may be deleted, moved or changed.
 #include "cleaner/cleaning_run.h"
 #include "cleaner/folder_purge.h"
-#include "outside_snapshot.h"
+#include "support/outside_snapshot.h"
 #include "platform/win32.h"
 #include "recording_host.h"
 #include "settings/registry.h"

@@ -49,7 +49,10 @@ void PrintUsage(std::ostream& out) {
            "  brisvane-reg delete KEY [/v NAME | /ve] [/f]\n"
            "  brisvane-reg import FILE.reg\n"
            "  brisvane-reg export KEY FILE.reg [/y]\n"
-           "  brisvane-reg run-at-logon   (starts the programs of HKLM\\...\\Run)\n\n"
+           "  brisvane-reg run-at-logon   (starts the programs of HKLM\\...\\Run)\n"
+           "  brisvane-reg wine-prefixes  (the Wine prefixes found and their browser folders)\n"
+           "  brisvane-reg wine-import PREFIX   (stores that prefix's folders as Brisvane's "
+           "paths)\n\n"
            "KEY is HKEY_CURRENT_USER\\..., HKCU\\..., HKEY_LOCAL_MACHINE\\... or HKLM\\....\n"
            "/ve names the key's default value; /f and /y answer yes to every question.\n";
 }
@@ -78,6 +81,10 @@ int Run(const Arguments& args, Streams& io) {
             return Export(args, io);
         if (hive::NamesEqual(command, "run-at-logon"))
             return RunAtLogon(args, io);
+        if (hive::NamesEqual(command, "wine-prefixes"))
+            return WinePrefixes(args, io);
+        if (hive::NamesEqual(command, "wine-import"))
+            return WineImport(args, io);
         throw UsageError("unknown command '" + command + "'");
     } catch (const UsageError& error) {
         io.err << "ERROR: Invalid syntax: " << error.what() << ".\n"

@@ -30,4 +30,10 @@ int Export(const Arguments& args, Streams& io);
 // Always returns 0: a log-on must not fail because of one bad entry.
 int RunAtLogon(const Arguments& args, Streams& io);
 
+// Lists the Wine prefixes found: when each was last used, the browser data it holds and the six
+// folders the program would take from it.
+int WinePrefixes(const Arguments& args, Streams& io);
+// Stores the six folders of the prefix named as the program's paths.
+int WineImport(const Arguments& args, Streams& io);
+
 } // namespace tools::reg
