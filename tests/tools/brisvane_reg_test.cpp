@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <optional>
@@ -344,6 +345,42 @@ TEST_F(BrisvaneReg, ProgramsStartedAtLogonSeeTheEnvironmentAsTheUserHadIt) {
     }
     for (std::size_t i = 0; i < names.size(); ++i)
         put(names[i], saved[i] ? saved[i]->c_str() : nullptr);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(BrisvaneReg, ListsWinePrefixesAndStoresTheFoldersOfOne) {
+    const std::string prefix = m_scratch / "ie6";
+    std::filesystem::create_directories(prefix + "/drive_c/users/me/Cookies");
+    std::filesystem::create_directories(prefix + "/dosdevices");
+    std::filesystem::create_directory_symlink("../drive_c", prefix + "/dosdevices/c:");
+    WriteFile(prefix + "/drive_c/users/me/Cookies/me@site.txt", "x");
+    WriteFile(prefix + "/system.reg", "WINE REGISTRY Version 2\n");
+    WriteFile(prefix + "/user.reg",
+              "WINE REGISTRY Version 2\n\n"
+              "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer\\\\Shell Folders]\n"
+              "\"Cookies\"=\"C:\\\\users\\\\me\\\\Cookies\"\n");
+    const std::string cookies =
+        std::filesystem::canonical(prefix).string() + "/drive_c/users/me/Cookies";
+    setenv("WINE_PREFIXES", m_scratch.Path().c_str(), 1);
+    const Outcome listed = Run({"wine-prefixes"});
+    unsetenv("WINE_PREFIXES");
+    EXPECT_EQ(listed.exitCode, 0) << listed.err;
+    EXPECT_NE(listed.out.find(prefix + "   (the one Brisvane works on)\n"), std::string::npos)
+        << listed.out;
+    EXPECT_NE(listed.out.find("browser data: files in the Cookies folder\n"), std::string::npos);
+    EXPECT_NE(listed.out.find("IE Cookie:    " + cookies + "\n"), std::string::npos);
+
+    const Outcome imported = Run({"wine-import", prefix});
+    EXPECT_EQ(imported.exitCode, 0) << imported.err;
+    EXPECT_NE(ReadFile(Hive("HKEY_CURRENT_USER"))
+                  .find("[HKEY_CURRENT_USER\\Software\\Tessmark\\Brisvane\\Paths]\r\n"
+                        "\"IE Cookie\"=\"" +
+                        cookies + "\"\r\n\"IE Favorites\"=\"\"\r\n"),
+              std::string::npos);
+    EXPECT_EQ(Run({"wine-import", m_scratch / "nowhere"}).exitCode, 1);
 }
 
 } // namespace
