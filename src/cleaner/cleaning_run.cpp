@@ -5,6 +5,7 @@
 #include "cleaner/netscape_profile.h"
 #include "cleaner/typed_urls.h"
 #include "platform/win32.h"
+#include "platform/wine_browsers.h"
 #include "settings/install_folder.h"
 #include "settings/registry.h"
 #include "settings/registry_layout.h"
@@ -133,6 +134,9 @@ void RunCleaning(CleaningRunHost& host) {
             host.ShowSettingsDialog();
             return;
         }
+        // The typed-address step, last, works on the Wine prefix chosen before the folders
+        // that single it out are emptied.
+        brisvane::platform::ChosenWinePrefix();
         {
             const RunFolders folders = HoldRunFolders(paths, installFolder);
             const KeepAnsweringScope answering([&host] { host.KeepAnswering(); });
