@@ -106,9 +106,9 @@ Descriptor::~Descriptor() {
         close(m_fd);
 }
 
-bool ReadAll(int fd, std::string& content) {
+bool ReadAll(int fd, std::string& content, std::size_t limit) {
     std::vector<char> buffer(64 * 1024);
-    for (;;) {
+    while (content.size() <= limit) {
         const ssize_t got = read(fd, buffer.data(), buffer.size());
         if (got < 0 && errno == EINTR)
             continue;
@@ -118,6 +118,7 @@ bool ReadAll(int fd, std::string& content) {
             return true;
         content.append(buffer.data(), static_cast<std::size_t>(got));
     }
+    return true;
 }
 
 bool WriteAll(int fd, std::string_view data) {
@@ -133,7 +134,8 @@ bool WriteAll(int fd, std::string_view data) {
     return true;
 }
 
-FileRead ReadRegularFile(const std::string& path, std::string& content, struct stat* info) {
+FileRead ReadRegularFile(const std::string& path, std::string& content, struct stat* info,
+                         std::size_t maxSize) {
     content.clear();
     struct stat st {};
     if (stat(path.c_str(), &st) != 0)
@@ -150,10 +152,17 @@ FileRead ReadRegularFile(const std::string& path, std::string& content, struct s
     // It may have been replaced between the look and the open.
     if (!S_ISREG(st.st_mode))
         return FileRead::NotRegular;
+    if (static_cast<std::uintmax_t>(st.st_size) > maxSize)
+        return FileRead::TooLarge;
     content.reserve(static_cast<std::size_t>(st.st_size));
-    if (!ReadAll(file.Get(), content)) {
+    if (!ReadAll(file.Get(), content, maxSize)) {
         content.clear();
         return FileRead::Failed;
+    }
+    // It grew while read.
+    if (content.size() > maxSize) {
+        content.clear();
+        return FileRead::TooLarge;
     }
     return FileRead::Read;
 }

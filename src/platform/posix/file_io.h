@@ -2,6 +2,8 @@
 // a fresh temporary file beside it, written whole, flushed, renamed over it, folder flushed.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <ctime>
 #include <optional>
 #include <string>
@@ -24,19 +26,22 @@ private:
     int m_fd;
 };
 
-// Reads fd to its end, however the reads come; false on a read error.
-bool ReadAll(int fd, std::string& content);
+// Reads fd to its end, however the reads come, or until content holds more than limit bytes;
+// false on a read error.
+bool ReadAll(int fd, std::string& content, std::size_t limit = SIZE_MAX);
 // Writes all of data, however the writes come, through the test seam of whole_file_seam.h;
 // false when a write fails.
 bool WriteAll(int fd, std::string_view data);
 
-enum class FileRead { Read, Missing, NotRegular, Failed };
+enum class FileRead { Read, Missing, NotRegular, TooLarge, Failed };
 
 // Reads the regular file at path. Anything else (a named pipe, a device, a folder) is never
-// read, and the open never waits: a named pipe would hold the program for ever. info, when
+// read, and the open never waits: a named pipe would hold the program for ever. A file over
+// maxSize bytes is refused unread, or as soon as it turns out larger while read. info, when
 // given, tells what was read, or for NotRegular what lies there. content is empty unless Read.
-FileRead ReadRegularFile(const std::string& path, std::string& content,
-                         struct stat* info = nullptr);
+// After Failed, errno tells why.
+FileRead ReadRegularFile(const std::string& path, std::string& content, struct stat* info = nullptr,
+                         std::size_t maxSize = SIZE_MAX);
 
 // Reads whatever path names to its end, a named pipe or /dev/stdin included: for a command
 // that is handed a file to read. false when it cannot be opened or read.

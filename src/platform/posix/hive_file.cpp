@@ -156,6 +156,7 @@ LONG ReadWhole(const std::string& path, std::string& content, bool& missing,
     case posix::FileRead::NotRegular:
         ReportNotAFile(path, info.st_mode);
         break;
+    case posix::FileRead::TooLarge: // not asked for: no size limit is given
     case posix::FileRead::Failed:
         break;
     }

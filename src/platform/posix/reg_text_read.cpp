@@ -2,106 +2,13 @@
 // deleted key, a value line with its data (text, dword, hex) and the hex data's continuation
 // lines (reg_text.h).
 #include "platform/posix/reg_text.h"
+#include "platform/posix/reg_text_parts.h"
 
-#include <algorithm>
 #include <cstdint>
 
 namespace brisvane::platform::hive {
 
 namespace {
-
-char Lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-void AppendUtf8(std::string& out, std::uint32_t code) {
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (code >> 18));
-        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-}
-
-// UTF-16LE bytes to the 8-bit text the program works with (UTF-8 on Linux); a lone surrogate
-// becomes '?', an odd last byte is dropped.
-std::string Utf16ToText(std::string_view bytes) {
-    std::string out;
-    out.reserve(bytes.size() / 2);
-    auto unit = [&](std::size_t i) {
-        return static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i])) |
-               (static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i + 1])) << 8);
-    };
-    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-        std::uint32_t code = unit(i);
-        if (code >= 0xD800 && code < 0xDC00 && i + 3 < bytes.size()) {
-            std::uint32_t low = unit(i + 2);
-            if (low >= 0xDC00 && low < 0xE000) {
-                AppendUtf8(out, 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00));
-                i += 2;
-                continue;
-            }
-        }
-        if (code >= 0xD800 && code < 0xE000)
-            code = '?';
-        AppendUtf8(out, code);
-    }
-    return out;
-}
-
-std::string_view TrimLeft(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    return s;
-}
-
-std::string_view TrimRight(std::string_view s) {
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
-        s.remove_suffix(1);
-    return s;
-}
-
-std::string_view Trim(std::string_view s) {
-    return TrimRight(TrimLeft(s));
-}
-
-// The syntax words of the format ("dword:", "hex(") are ASCII.
-bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
-    return s.size() >= prefix.size() &&
-           std::equal(prefix.begin(), prefix.end(), s.begin(),
-                      [](char x, char y) { return Lower(x) == Lower(y); });
-}
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    c = Lower(c);
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
-std::optional<std::uint32_t> ParseHexNumber(std::string_view s, std::size_t maxDigits) {
-    if (s.empty() || s.size() > maxDigits)
-        return std::nullopt;
-    std::uint32_t n = 0;
-    for (char c : s) {
-        int d = HexDigit(c);
-        if (d < 0)
-            return std::nullopt;
-        n = n * 16 + static_cast<std::uint32_t>(d);
-    }
-    return n;
-}
 
 // Reads the lines after the header in turn; each kind of line has its function, which says
 // why it failed in m_reason.
@@ -319,8 +226,10 @@ private:
             rest.remove_prefix(close + 2);
         }
         std::string joined;
-        if (!ContinuationLines(rest, joined) || !HexBytes(Trim(joined), value.data))
+        if (!ContinuationLines(rest, joined))
             return false;
+        if (!ParseHexBytes(Trim(joined), value.data))
+            return Fail("a hex byte that is not 1 or 2 hex digits");
         const bool utf16 =
             value.type == REG_SZ || value.type == REG_EXPAND_SZ || value.type == REG_MULTI_SZ;
         if (m_unicode && utf16) {
@@ -342,29 +251,6 @@ private:
             part = Trim(next);
         }
         joined += part;
-        return true;
-    }
-
-    // Comma-separated bytes of one or two hex digits.
-    bool HexBytes(std::string_view all, std::vector<BYTE>& out) {
-        if (all.empty())
-            return true;
-        std::size_t start = 0;
-        for (;;) {
-            const std::size_t comma = all.find(',', start);
-            const std::string_view token =
-                Trim(all.substr(start, comma == std::string_view::npos ? comma : comma - start));
-            // regedit leaves a comma before a line break; tolerate one at the very end too.
-            if (token.empty() && comma == std::string_view::npos && start > 0)
-                break;
-            const auto byte = ParseHexNumber(token, 2);
-            if (!byte)
-                return Fail("a hex byte that is not 1 or 2 hex digits");
-            out.push_back(static_cast<BYTE>(*byte));
-            if (comma == std::string_view::npos)
-                break;
-            start = comma + 1;
-        }
         return true;
     }
 

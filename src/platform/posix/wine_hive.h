@@ -32,16 +32,22 @@ struct WineSection {
 };
 
 struct WineHiveParse {
-    bool isWineHive = false;       // the first line is Wine's header
-    std::size_t skippedLines = 0;  // lines passed over as Wine passes them over
-    std::vector<WineSection> sections; // every section of the file, in file order
+    bool isWineHive = false; // the first line is Wine's header
+    // Lines passed over as Wine passes them over; a value with its continuation lines counts
+    // once. The lines of a section that is not wanted are not looked at, nor those of a
+    // section whose key line is spoilt or too deep (that line itself is counted).
+    std::size_t skippedLines = 0;
+    // Every section whose key line could be read, in file order.
+    std::vector<WineSection> sections;
 };
 
 // Parses the text of a Wine registry file into root: the keys `wanted` accepts, each with its
-// values. Text values (the quoted and the str(N) forms, and hex(1), hex(2) and hex(7), whose
-// bytes are UTF-16) hold the program's 8-bit text (UTF-8) followed by one zero byte, as the
-// program's own hives hold them; dword values four bytes, little-endian; other hex data as it
-// is. Names are found without regard to case, as in the program's own registry.
+// values. Text values (the quoted and the str(N) forms) hold the program's 8-bit text (UTF-8)
+// followed by one zero byte, as the program's own hives hold them; hex(1), hex(2) and hex(7)
+// data, whose bytes are UTF-16, becomes UTF-8 with the zeros it held; dword values four bytes,
+// little-endian; other hex data as it is. Names are found without regard to case, as in the
+// program's own registry. A line that opens with '[' always starts a section (no value's
+// continuation runs into it); the key's name ends at the first ']' no backslash escapes.
 WineHiveParse ParseWineHive(std::string_view text, hive::Key& root, const WantedKey& wanted = {});
 
 enum class WineHiveRead { Read, Missing, NotRegular, TooLarge, NotAWineHive, Failed };
