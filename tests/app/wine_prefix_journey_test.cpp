@@ -155,6 +155,12 @@ TEST_F(WinePrefixJourney, FindsCleansAndKeepsEverythingOutsideDriveC) {
         std::filesystem::create_directories(std::filesystem::path(file).parent_path());
         WriteFile(file, "debris");
     }
+    // The cache walk passes over the first entry it lists, as it always does.
+    WriteFile(expected[3] + "/index.dat", "index");
+    MakeFolder(expected[3] + "/0AAAAAAA");
+    const std::string prefs = expected[4] + "/prefs.js";
+    WriteFile(prefs, "user_pref(\"browser.url_history.URL_1\", \"http://example.com/\");\r\n"
+                     "user_pref(\"browser.startup.page\", 1);\r\n");
     auto outside = [] {
         auto entries = Snapshot(std::getenv("HOME"));
         std::erase_if(entries, [](const auto& entry) {
@@ -185,6 +191,7 @@ TEST_F(WinePrefixJourney, FindsCleansAndKeepsEverythingOutsideDriveC) {
 
     for (const std::string& file : debris)
         EXPECT_FALSE(Exists(file)) << file;
+    EXPECT_EQ(ReadFile(prefs), "user_pref(\"browser.startup.page\", 1);\r\n");
     EXPECT_EQ(outside(), outsideBefore);
     for (const char* link : {"Desktop", "Documents", "Music"})
         EXPECT_TRUE(
