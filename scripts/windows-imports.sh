@@ -22,7 +22,10 @@ while read -r dll function oldest _; do
     *) fail "$allowed: $dll $function: oldest Windows \"$oldest\" is not 95, NT4, 2000 or XP" ;;
     esac
 done < <(sed 's/#.*//' "$allowed" | awk 'NF')
-mapfile -t allowed_calls < <(sed 's/#.*//' "$allowed" | awk 'NF { print tolower($1), $2 }')
+declare -A allowed_calls=()
+while read -r call; do
+    allowed_calls["$call"]=1
+done < <(sed 's/#.*//' "$allowed" | awk 'NF { print tolower($1), $2 }')
 
 imports() { # program: "dll function" per import, the DLL in lower case; "dll #N" by ordinal
     "$objdump" -p "$1" | awk '
@@ -51,7 +54,7 @@ for program in "$@"; do
     count=0
     while read -r call; do
         count=$((count + 1))
-        if printf '%s\n' "${allowed_calls[@]}" | grep -qixF -- "$call"; then
+        if [ -n "${allowed_calls["$call"]:-}" ]; then
             echo "   ok   $call"
         else
             echo "   NEW  $call"
