@@ -1,4 +1,4 @@
-# Sourced by the installer's test scripts: `check DESCRIPTION COMMAND...` runs the command
+# Sourced by the Windows test scripts: `check DESCRIPTION COMMAND...` runs the command
 # quietly and prints "ok" or "FAILED" with the description, counting failures in `failures`;
 # `absent COMMAND...` turns a command that finds something into one that checks it is gone.
 failures=0

@@ -58,7 +58,9 @@ void Dispatch(MSG& message) {
 void TApplication::Initialize(int&, char**) {
     if (m_native)
         return;
-    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
+    // Only the progress bar comes from comctl32: the classic (version 5) comctl32 the program
+    // runs with fails the whole call on a flag it does not know, as ICC_STANDARD_CLASSES is.
+    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
     WNDCLASSA windowClass{};
     windowClass.lpfnWndProc = ui::ApplicationWindowProc;
