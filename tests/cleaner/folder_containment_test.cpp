@@ -5,11 +5,11 @@
 #include "cleaner/netscape_profile.h"
 #include "cleaner_test_helpers.h"
 #include "folder_fixture.h"
-#include "support/outside_snapshot.h"
 #include "platform/win32.h"
 #include "recording_host.h"
 #include "support/child_process.h"
 #include "support/file_setup.h"
+#include "support/outside_snapshot.h"
 #include "support/temp_folder.h"
 
 #include <algorithm>

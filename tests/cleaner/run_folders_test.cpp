@@ -5,11 +5,11 @@
 #include "cleaner/folder_purge.h"
 #include "cleaner_test_helpers.h"
 #include "folder_fixture.h"
-#include "support/outside_snapshot.h"
 #include "recording_host.h"
 #include "settings/registry.h"
 #include "settings/registry_layout.h"
 #include "support/environment.h"
+#include "support/outside_snapshot.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>

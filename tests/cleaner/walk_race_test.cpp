@@ -3,11 +3,11 @@
 // outside the walked folders may be deleted, moved or changed.
 #include "cleaner/cleaning_run.h"
 #include "cleaner/folder_purge.h"
-#include "support/outside_snapshot.h"
 #include "platform/win32.h"
 #include "recording_host.h"
 #include "settings/registry.h"
 #include "settings/registry_layout.h"
+#include "support/outside_snapshot.h"
 #include "support/temp_folder.h"
 
 #include <atomic>
