@@ -35,7 +35,8 @@ std::optional<WinePrefixBrowsers> Choose() {
     const char* named = std::getenv("WINEPREFIX");
     if (named != nullptr && *named != '\0') {
         WinePrefixBrowsers read;
-        if (ReadWinePrefix(named, read))
+        // Wine itself refuses a relative WINEPREFIX.
+        if (*named == '/' && ReadWinePrefix(named, read))
             return read;
         Report(std::string("WINEPREFIX names ") + named +
                ", which is not a Wine prefix (drive_c, system.reg and user.reg); no browser "
