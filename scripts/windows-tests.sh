@@ -34,6 +34,9 @@ echo "-- WinHelp file $host/winhelp/brisvan.hlp: $((SECONDS - t0)) s"
 build() { # toolchain triple, build folder, thread model: win32 as it ships, posix with the tests
     local t0=$SECONDS tests=OFF
     [ "$3" = posix ] && tests=ON
+    # A folder first configured with the other thread model's compiler keeps that compiler (and
+    # its first flags) whatever the toolchain says now: such a folder starts afresh.
+    grep -qs -- "-g++-$3\")" "$2"/CMakeFiles/*/CMakeCXXCompiler.cmake || rm -rf "$2"
     cmake -S . -B "$2" -G Ninja -DCMAKE_TOOLCHAIN_FILE="cmake/toolchain-$1.cmake" \
         -DCMAKE_BUILD_TYPE=Release -DBRISVANE_BUILD_BENCH=OFF -DBRISVANE_MINGW_THREADS="$3" \
         -DBRISVANE_BUILD_TESTS="$tests" -DBRISVANE_HELP_FILE="$PWD/$host/winhelp/brisvan.hlp"
