@@ -17,9 +17,67 @@ struct NativeApplication {
 namespace {
 
 const char kApplicationClass[] = "BrisvaneApplication";
+// Posted to the application window when it receives the focus, so that the form is activated
+// once the activation that brought the focus there is over.
+const UINT kActivateForm = WM_APP + 1;
 
+// The form last active, to return to from the taskbar or Alt+Tab.
+HWND lastActiveForm = nullptr;
+
+// The form to give the activation to: the one last active while still visible, else the main
+// form.
+HWND FormToActivate() {
+    if (lastActiveForm && IsWindow(lastActiveForm) && IsWindowVisible(lastActiveForm))
+        return lastActiveForm;
+    TForm* main = Application.MainForm();
+    return main && IsWindowVisible(main->Handle()) ? main->Handle() : nullptr;
+}
+
+void RestoreApplication(HWND window) {
+    ShowWindow(window, SW_RESTORE);
+    ShowOwnedPopups(window, TRUE);
+    if (HWND form = FormToActivate())
+        SetActiveWindow(form);
+}
+
+LRESULT OnSystemCommand(HWND window, WPARAM wParam, LPARAM lParam) {
+    switch (wParam & 0xFFF0) {
+    case SC_MINIMIZE:
+        ui::win32::MinimizeApplication(FormToActivate());
+        return 0;
+    case SC_RESTORE:
+        RestoreApplication(window);
+        return 0;
+    case SC_CLOSE:
+        // The taskbar button's Close closes the main form, as its title bar's would.
+        if (TForm* main = Application.MainForm())
+            PostMessageA(main->Handle(), WM_CLOSE, 0, 0);
+        return 0;
+    default:
+        return DefWindowProcA(window, WM_SYSCOMMAND, wParam, lParam);
+    }
+}
+
+// The application window is what the taskbar button and Alt+Tab activate; the activation
+// passes on to the program's form.
 LRESULT CALLBACK ApplicationWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    return DefWindowProcA(window, message, wParam, lParam);
+    switch (message) {
+    case WM_SYSCOMMAND:
+        return OnSystemCommand(window, wParam, lParam);
+    case WM_CLOSE:
+        return OnSystemCommand(window, SC_CLOSE, 0);
+    case WM_SETFOCUS:
+        PostMessageA(window, kActivateForm, 0, 0);
+        return 0;
+    case kActivateForm:
+        if (!IsIconic(window) && GetFocus() == window) {
+            if (HWND form = FormToActivate())
+                SetActiveWindow(form);
+        }
+        return 0;
+    default:
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
 }
 
 void SetWindowIcons(HWND window, const TIcon& icon) {
@@ -41,6 +99,28 @@ namespace win32 {
 
 HINSTANCE Instance() {
     return GetModuleHandleA(nullptr);
+}
+
+void ShowApplicationWindow() {
+    HWND window = Application.Handle();
+    if (!window || IsWindowVisible(window))
+        return;
+    SetWindowTextA(window, Application.Title().c_str());
+    ShowWindow(window, SW_SHOWNA);
+}
+
+void MinimizeApplication(HWND activeForm) {
+    HWND window = Application.Handle();
+    if (!window)
+        return;
+    if (activeForm)
+        lastActiveForm = activeForm;
+    ShowOwnedPopups(window, FALSE);
+    ShowWindow(window, SW_MINIMIZE);
+}
+
+void NoteActiveForm(HWND form) {
+    lastActiveForm = form;
 }
 
 void Dispatch(MSG& message) {
@@ -68,8 +148,12 @@ void TApplication::Initialize(int&, char**) {
     windowClass.lpszClassName = ui::kApplicationClass;
     RegisterClassA(&windowClass); // fails harmlessly when a second application registers again
     m_native = new ui::NativeApplication;
-    m_native->window = CreateWindowExA(0, ui::kApplicationClass, m_title.c_str(), WS_POPUP, 0, 0, 0,
-                                       0, nullptr, nullptr, ui::win32::Instance(), nullptr);
+    // Zero-sized in the middle of the screen: only its taskbar button is ever seen.
+    m_native->window =
+        CreateWindowExA(0, ui::kApplicationClass, m_title.c_str(),
+                        WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX,
+                        GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 0, 0,
+                        nullptr, nullptr, ui::win32::Instance(), nullptr);
     if (!m_icon.Empty())
         ui::SetWindowIcons(m_native->window, m_icon);
 }

@@ -97,6 +97,17 @@ INT_PTR CALLBACK FormProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPara
     case WM_CLOSE:
         ui::Guard([form] { form->TitleBarClose(); });
         return TRUE;
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) != WA_INACTIVE)
+            ui::win32::NoteActiveForm(dialog);
+        return FALSE;
+    case WM_SYSCOMMAND:
+        // A form's minimize box minimizes the whole program to its one taskbar button.
+        if ((wParam & 0xFFF0) != SC_MINIMIZE)
+            return FALSE;
+        ui::win32::MinimizeApplication(dialog);
+        SetWindowLongPtrA(dialog, DWLP_MSGRESULT, 0);
+        return TRUE;
     case WM_SETCURSOR:
         return OnSetCursor(dialog, wParam) ? TRUE : FALSE;
     case WM_CTLCOLORSTATIC:
@@ -149,9 +160,9 @@ void ForgetForm(HWND dialog) {
 TForm::TForm(const std::string& caption, int outerWidth, int outerHeight, unsigned borderIcons)
     : TControl(nullptr), m_outerWidth(outerWidth), m_outerHeight(outerHeight),
       m_borderIcons(borderIcons) {
-    // Owned by the application window, as every window of the program; its own taskbar button.
-    const std::vector<WORD> dialogTemplate =
-        EmptyDialogTemplate(StyleFor(borderIcons), WS_EX_APPWINDOW);
+    // Owned by the application window, as every window of the program, whose taskbar button
+    // stands for them all.
+    const std::vector<WORD> dialogTemplate = EmptyDialogTemplate(StyleFor(borderIcons), 0);
     HWND dialog = CreateDialogIndirectParamA(
         ui::win32::Instance(), reinterpret_cast<LPCDLGTEMPLATEA>(dialogTemplate.data()),
         Application.Handle(), FormProc, reinterpret_cast<LPARAM>(this));
@@ -189,6 +200,10 @@ void TForm::SetCaption(const std::string& caption) {
 void TForm::Show() {
     HWND window = Handle();
     const bool becomesVisible = !IsWindowVisible(window);
+    ui::win32::ShowApplicationWindow();
+    // A form shown while the program is minimized brings the program back.
+    if (IsIconic(Application.Handle()))
+        SendMessageA(Application.Handle(), WM_SYSCOMMAND, SC_RESTORE, 0);
     if (becomesVisible) {
         if (!m_placed) {
             CentreOnScreen(window, m_outerWidth, m_outerHeight);

@@ -38,6 +38,16 @@ int NextControlId(HWND dialog);
 // Drops what a form's dialog keeps of the form, before the dialog is destroyed.
 void ForgetForm(HWND dialog);
 
+// The program has one taskbar button, the application window's, titled with the application's
+// title; its forms are owned by that window and have none of their own. It is shown (zero-sized)
+// with the first form.
+void ShowApplicationWindow();
+// The program minimizes as one: the application window to the taskbar, its forms hidden with
+// it; restoring it from the taskbar shows them again and activates the form that was active.
+void MinimizeApplication(HWND activeForm);
+// A form of the program became active: the one to return to from the taskbar or Alt+Tab.
+void NoteActiveForm(HWND form);
+
 // Hands a message of the program's loop to the dialog manager of the form it is for, or else
 // translates and dispatches it.
 void Dispatch(MSG& message);
