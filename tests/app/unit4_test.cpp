@@ -13,6 +13,7 @@
 #include "ui/win_help.h"
 
 #include <optional>
+#include <ostream>
 
 namespace {
 
@@ -276,6 +277,10 @@ struct RunKeysCase {
     const char* machineAfter;
     const char* userAfter;
 };
+
+void PrintTo(const RunKeysCase& test, std::ostream* out) {
+    *out << test.name;
+}
 
 class RunKeysTest : public StartWithWindowsTest, public testing::WithParamInterface<RunKeysCase> {};
 
