@@ -20,8 +20,8 @@ endforeach()
 if("$ENV{DESTDIR}" STREQUAL "")
     include("${BRISVANE_DATA}/register.cmake")
 
-    # The session starts what the Run key names, as Windows does at log-on; the start-with-
-    # Windows option of the finish page only writes that key. Installed here rather than at the
+    # The session starts what the Run keys name, as Windows does at log-on; the start-with-
+    # Windows option of the finish page only writes those keys. Installed here rather than at the
     # program's first start so that the program never writes the desktop's own settings.
     if(NOT "$ENV{XDG_CONFIG_HOME}" STREQUAL "")
         set(autostart "$ENV{XDG_CONFIG_HOME}/autostart")

@@ -13,6 +13,7 @@ query() { wine reg query "$@" 2>/dev/null | tr -d '\r'; }
 
 app_paths='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\App Paths\brisvan.exe'
 run_key='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run'
+user_run_key='HKCU\SOFTWARE\Microsoft\Windows\CurrentVersion\Run'
 uninstall_key='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Brisvane'
 settings_key='HKCU\Software\Tessmark\Brisvane'
 drive_c="$WINEPREFIX/drive_c"
@@ -24,6 +25,8 @@ wine "$setup" /S
 wineserver -w
 check "brisvan.exe and brisvan.hlp are in C:\\Program Files\\Brisvane" \
     test -f "$folder/brisvan.exe" -a -f "$folder/brisvan.hlp" -a -f "$folder/uninstall.exe"
+check "the HTML help is beside brisvan.hlp" \
+    test -f "$folder/brisvan.htm" -a -f "$folder/brisvan_settings.htm"
 check "App Paths default value is the program's full path" \
     grep -q 'REG_SZ *C:\\Program Files\\Brisvane\\brisvan.exe$' <<< "$(query "$app_paths" /ve)"
 check "App Paths \"Path\" is the folder without a trailing backslash" \
@@ -88,6 +91,8 @@ echo "-- parked folders left in the install folder: 0 and 57, with files"
 mkdir -p "$folder/0/sub" "$folder/57"
 echo x > "$folder/0/sub/index.dat"
 echo x > "$folder/57/page.htm"
+echo "-- the user's own Run entry, as a user whom the system's Run key refused has it"
+wine reg add "$user_run_key" /v Brisvane /d 'C:\Program Files\Brisvane\brisvan.exe' /f > /dev/null
 echo "-- uninstall: uninstall.exe /S"
 wine "C:\\Program Files\\Brisvane\\uninstall.exe" /S
 wineserver -w
@@ -95,6 +100,7 @@ check "the install folder is gone, parked folders included" absent test -e "$fol
 check "the Start-menu shortcut is gone" absent test -e "$menu"
 check "the App Paths entry is gone" absent wine reg query "$app_paths"
 check "the Run entry is gone" absent wine reg query "$run_key" /v Brisvane
+check "the user's Run entry is gone" absent wine reg query "$user_run_key" /v Brisvane
 check "the Add/Remove Programs entry is gone" absent wine reg query "$uninstall_key"
 check "the user's settings are still there" wine reg query "$settings_key\\Settings"
 

@@ -82,7 +82,7 @@ TForm1::TForm1() : TForm("Brisvane v1.01", 467, 325, biSystemMenu | biMinimize) 
 void TForm1::FormCreate() {
     {
         TRegistry settings;
-        settings.OpenSubkey(layout::kSettingsKey, false);
+        settings.OpenSubkeyReadOnly(layout::kSettingsKey);
         // Ticking runs the box's handler at once, which stores the flag again and, for the
         // favorites box, may show the warning before the next flag is read.
         const std::pair<TCheckBox*, const char*> options[] = {

@@ -27,6 +27,41 @@ std::string UpgradeNotice() {
            "\"" + kWebSite + ".\"" + "\n\n" + "Press \"OK\" to continue...";
 }
 
+// The program's entry in the Run key of `root`; "" where there is none.
+std::string ReadRunEntry(HKEY root) {
+    TRegistry run;
+    run.SetRoot(root);
+    run.OpenSubkeyReadOnly(layout::kRunKey);
+    return run.ReadText(layout::kRunEntry);
+}
+
+void RemoveRunEntry(HKEY root) {
+    TRegistry run;
+    run.SetRoot(root);
+    run.OpenSubkey(layout::kRunKey, false);
+    run.RemoveValue(layout::kRunEntry);
+}
+
+// The machine's Run key starts the program at every log-on. Where it refuses writing (a
+// standard user, or an administrator not running elevated) the user's own Run key starts it at
+// this user's log-on instead. One entry only, so that the program starts once.
+void WriteRunEntry(const std::string& programPath) {
+    TRegistry machine;
+    machine.SetRoot(HKEY_LOCAL_MACHINE);
+    if (machine.OpenSubkey(layout::kRunKey, false) ||
+        machine.LastOpenResult() != static_cast<LONG>(ERROR_ACCESS_DENIED)) {
+        // A missing machine Run key is reported here, as a failed write.
+        machine.WriteText(layout::kRunEntry, programPath);
+        RemoveRunEntry(HKEY_CURRENT_USER);
+        return;
+    }
+    if (ReadRunEntry(HKEY_LOCAL_MACHINE) == programPath)
+        return;
+    TRegistry user;
+    user.OpenSubkey(layout::kRunKey, true);
+    user.WriteText(layout::kRunEntry, programPath);
+}
+
 } // namespace
 
 TForm4::TForm4() : TForm("Brisvane", 467, 325, biSystemMenu | biMinimize | biMaximize) {
@@ -62,10 +97,14 @@ TForm4::TForm4() : TForm("Brisvane", 467, 325, biSystemMenu | biMinimize | biMax
 
 void TForm4::FormShow() {
     TRegistry settings;
-    settings.OpenSubkey(layout::kSettingsKey, false);
-    // Setting the box runs its handler when the state changes, so the stored flag and the Run
-    // entry are brought in line here; an unchanged state writes nothing.
-    CheckBox1->SetChecked(settings.ReadText(layout::kWindowsStartFlag) == layout::kTrue);
+    settings.OpenSubkeyReadOnly(layout::kSettingsKey);
+    // The program starts at log-on while either Run key names it, whatever this user's flag
+    // says (an elevated run or another user may have written the machine's), so the box shows
+    // that too. Setting the box runs its handler when the state changes, so the stored flag and
+    // the Run entry are brought in line here; an unchanged state writes nothing.
+    CheckBox1->SetChecked(settings.ReadText(layout::kWindowsStartFlag) == layout::kTrue ||
+                          !ReadRunEntry(HKEY_LOCAL_MACHINE).empty() ||
+                          !ReadRunEntry(HKEY_CURRENT_USER).empty());
 }
 
 void TForm4::CheckBox1Click() {
@@ -76,7 +115,7 @@ void TForm4::CheckBox1Click() {
         {
             TRegistry appPaths;
             appPaths.SetRoot(HKEY_LOCAL_MACHINE);
-            appPaths.OpenSubkey(layout::kAppPathsKey, false);
+            appPaths.OpenSubkeyReadOnly(layout::kAppPathsKey);
             programPath = appPaths.ReadText(layout::kProgramPathValue);
         }
         if (programPath.empty()) {
@@ -86,17 +125,12 @@ void TForm4::CheckBox1Click() {
             return;
         }
         settings.WriteText(layout::kWindowsStartFlag, layout::kTrue);
-        TRegistry run;
-        run.SetRoot(HKEY_LOCAL_MACHINE);
-        run.OpenSubkey(layout::kRunKey, false);
-        run.WriteText(layout::kRunEntry, programPath);
+        WriteRunEntry(programPath);
     } else {
         settings.WriteText(layout::kWindowsStartFlag, layout::kFalse);
-        TRegistry run;
-        run.SetRoot(HKEY_LOCAL_MACHINE);
-        run.OpenSubkey(layout::kRunKey, false);
-        // A missing entry is what unticking wants anyway.
-        run.RemoveValue(layout::kRunEntry);
+        // A missing entry, or a key this user may not change, is what unticking can't help.
+        RemoveRunEntry(HKEY_LOCAL_MACHINE);
+        RemoveRunEntry(HKEY_CURRENT_USER);
     }
 }
 

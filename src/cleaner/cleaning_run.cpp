@@ -127,7 +127,7 @@ void RunCleaning(CleaningRunHost& host) {
     {
         TRegistry paths;
         paths.SetRoot(HKEY_CURRENT_USER);
-        const bool pathsOpened = paths.OpenSubkey(layout::kPathsKey, false);
+        const bool pathsOpened = paths.OpenSubkeyReadOnly(layout::kPathsKey);
         const std::string installFolder = ReadInstallFolder();
         if (!pathsOpened) {
             host.ShowNotice(kFirstRunNotice);

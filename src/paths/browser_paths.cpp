@@ -62,7 +62,7 @@ namespace {
 std::unique_ptr<TRegistry> OpenDetectionKey(HKEY root, const std::string& path) {
     auto registry = std::make_unique<TRegistry>();
     registry->SetRoot(root);
-    registry->OpenSubkey(path, false);
+    registry->OpenSubkeyReadOnly(path);
     return registry;
 }
 
@@ -70,7 +70,7 @@ std::unique_ptr<TRegistry> OpenDetectionKey(HKEY root, const std::string& path) 
 std::string ReadNamedKeyPath(const BrowserPathDetection& detection) {
     TRegistry naming;
     naming.SetRoot(detection.root);
-    naming.OpenSubkey(detection.key, false);
+    naming.OpenSubkeyReadOnly(detection.key);
     const std::string name = naming.ReadText(detection.namingValue);
     naming.CloseSubkey();
     return detection.namedKeyPath(name);
@@ -80,7 +80,7 @@ std::string ReadNamedKeyPath(const BrowserPathDetection& detection) {
 bool HasOwnShellFolders() {
     TRegistry shellFolders;
     shellFolders.SetRoot(HKEY_CURRENT_USER);
-    return shellFolders.OpenSubkey(layout::kShellFoldersKey, false);
+    return shellFolders.OpenSubkeyReadOnly(layout::kShellFoldersKey);
 }
 
 // The rows as a Wine prefix names them; stored paths still win.
@@ -97,7 +97,7 @@ void DiscoverPrefixPaths(TRegistry& stored, const Prefix& prefix, const BrowserP
 
 void DiscoverBrowserPaths(const BrowserPathSink& setEdit) {
     TRegistry stored;
-    stored.OpenSubkey(layout::kPathsKey, false);
+    stored.OpenSubkeyReadOnly(layout::kPathsKey);
     if (!HasOwnShellFolders()) {
         if (const Prefix* prefix = brisvane::platform::ChosenWinePrefix()) {
             DiscoverPrefixPaths(stored, *prefix, setEdit);

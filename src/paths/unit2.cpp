@@ -1,10 +1,9 @@
 #include "paths/unit2.h"
 
-#include "paths/help_file.h"
+#include "paths/help_viewer.h"
 #include "ui/application.h"
 #include "ui/folder_picker.h"
 #include "ui/message_box.h"
-#include "ui/win_help.h"
 
 TForm2* Form2 = nullptr;
 
@@ -156,8 +155,7 @@ void TForm2::Button1Click() {
 }
 
 void TForm2::Button2Click() {
-    const std::string helpFile = HelpFilePath();
-    WinHelpA(Application.Handle(), helpFile.c_str(), HELP_CONTEXT, 1);
+    ShowHelpTopic(HelpTopic::Settings);
 }
 
 void TForm2::Button3Click() {

@@ -6,7 +6,7 @@
 std::string ReadInstallFolder() {
     TRegistry appPaths;
     appPaths.SetRoot(HKEY_LOCAL_MACHINE);
-    appPaths.OpenSubkey(layout::kAppPathsKey, false);
+    appPaths.OpenSubkeyReadOnly(layout::kAppPathsKey);
     std::string folder = appPaths.ReadText(layout::kInstallFolderValue);
     appPaths.CloseSubkey();
     return folder;

@@ -32,18 +32,27 @@ void TRegistry::SetRoot(HKEY root) {
 }
 
 bool TRegistry::OpenSubkey(const std::string& path, bool create) {
+    return Open(path, create, KEY_ALL_ACCESS);
+}
+
+bool TRegistry::OpenSubkeyReadOnly(const std::string& path) {
+    return Open(path, false, KEY_READ);
+}
+
+bool TRegistry::Open(const std::string& path, bool create, REGSAM access) {
     std::string rest;
     bool absolute = SplitAbsolute(path, rest);
     HKEY base = (!absolute && m_key) ? m_key : m_root;
     HKEY key = nullptr;
     LONG result;
     if (!create || rest.empty()) {
-        result = RegOpenKeyExA(base, rest.c_str(), 0, KEY_ALL_ACCESS, &key);
+        result = RegOpenKeyExA(base, rest.c_str(), 0, access, &key);
     } else {
         DWORD disposition = 0;
-        result = RegCreateKeyExA(base, rest.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                 KEY_ALL_ACCESS, nullptr, &key, &disposition);
+        result = RegCreateKeyExA(base, rest.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access,
+                                 nullptr, &key, &disposition);
     }
+    m_lastOpen = result;
     if (result != ERROR_SUCCESS)
         return false;
     CloseSubkey();

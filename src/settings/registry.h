@@ -21,6 +21,13 @@ public:
     // A path starting with "\" is taken from the root; any other from the open key when one
     // is open, else from the root. On failure the key that was open stays open.
     bool OpenSubkey(const std::string& path, bool create);
+    // The same without create, asking only to read (KEY_READ): a standard user, and an
+    // administrator not running elevated, may read HKEY_LOCAL_MACHINE but not open it with full
+    // access. Writes through a key opened this way fail.
+    bool OpenSubkeyReadOnly(const std::string& path);
+    // The system's answer to the last open: ERROR_SUCCESS, ERROR_FILE_NOT_FOUND for a missing
+    // key, ERROR_ACCESS_DENIED where the access asked for was refused, ...
+    LONG LastOpenResult() const { return m_lastOpen; }
     void CloseSubkey();
     bool HasOpenKey() const { return m_key != nullptr; }
 
@@ -33,6 +40,9 @@ public:
     bool RemoveKey(const std::string& path);
 
 private:
+    bool Open(const std::string& path, bool create, REGSAM access);
+
     HKEY m_root;
     HKEY m_key = nullptr;
+    LONG m_lastOpen = ERROR_SUCCESS;
 };

@@ -6,12 +6,14 @@
 #include "paths/unit2.h"
 #include "settings/registry.h"
 #include "settings/registry_layout.h"
+#include "support/registry_values.h"
 #include "support/temp_folder.h"
 #include "support/window_driver.h"
 #include "ui/message_box.h"
 #include "ui/win_help.h"
 
 #include <gtest/gtest.h>
+#include <string>
 
 namespace {
 
@@ -86,6 +88,47 @@ TEST_F(JourneyTest, FirstStartReviewThePathsCleanGoBackAndClose) {
 
     EXPECT_EQ(app_test::RunLoopWith({[] { Click(*Form1->Button3); }}), 0);
     EXPECT_EQ(help.Count(), 1u);
+}
+
+// A standard user, or an administrator not running elevated, may read HKEY_LOCAL_MACHINE but
+// not write it: the program still finds its install folder there, and starts at this user's
+// log-on through the user's own Run key.
+TEST_F(JourneyTest, AUserWhoMayOnlyReadTheMachinesKeysFindsTheInstallFolder) {
+    TempFolder installFolder{"brisvane-install"};
+    const std::string program = app_test::InstallProgram(installFolder.Path());
+    TempFolder profile{"brisvane-profile"};
+    MakeFolder(profile / "History");
+    MakeFolder(profile / "History/Today");
+    WriteFile(profile / "History/Today/visit.dat", "x");
+    for (const char* value : {layout::kIeCookiePath, layout::kIeFavoritesPath, layout::kIeCachePath,
+                              layout::kNetscape4Path, layout::kNetscape3Path})
+        app_test::SetText(HKEY_CURRENT_USER, layout::kPathsKey, value, "");
+    app_test::SetText(HKEY_CURRENT_USER, layout::kPathsKey, layout::kIeHistoryPath,
+                      profile / "History");
+    app_test::SetText(HKEY_CURRENT_USER, layout::kSettingsKey, layout::kHistoryFlag, "true");
+    DenyMachineWrites(m_sandbox);
+    const std::string machine = HiveSnapshot(m_sandbox, "HKEY_LOCAL_MACHINE");
+
+    ui::MessageBoxRecorder boxes;
+    ui::WinHelpRecorder help;
+    StartUp();
+    Form1->Show();
+    Click(*Form1->Button1);
+    ASSERT_EQ(help.Count(), 1u);
+    EXPECT_EQ(help.Last().helpFile, installFolder.Path() + "\\brisvan.hlp");
+
+    Click(*Form1->Button5);
+    EXPECT_FALSE(Exists(profile / "History/Today")) << "parked in the install folder";
+    int parked = 0;
+    for (int number = 0; number < 100; ++number)
+        parked += Exists(installFolder / (std::to_string(number) + "/visit.dat"));
+    EXPECT_EQ(parked, 1);
+    ASSERT_TRUE(Form4->Visible());
+    Tick(*Form4->CheckBox1);
+    EXPECT_EQ(boxes.Count(), 0u) << boxes.Last().text;
+    EXPECT_TRUE(Form4->CheckBox1->Checked());
+    EXPECT_EQ(ValueText(HKEY_CURRENT_USER, layout::kRunKey, layout::kRunEntry), program);
+    EXPECT_EQ(HiveSnapshot(m_sandbox, "HKEY_LOCAL_MACHINE"), machine);
 }
 
 } // namespace

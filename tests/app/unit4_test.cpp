@@ -12,7 +12,8 @@
 #include "ui/shell_execute.h"
 #include "ui/win_help.h"
 
-#include <sys/stat.h>
+#include <optional>
+#include <ostream>
 
 namespace {
 
@@ -64,6 +65,9 @@ protected:
     }
     std::string RunEntry() const {
         return Read(HKEY_LOCAL_MACHINE, layout::kRunKey, layout::kRunEntry);
+    }
+    static std::optional<std::string> UserRunEntry() {
+        return testing_support::ValueText(HKEY_CURRENT_USER, layout::kRunKey, layout::kRunEntry);
     }
     void Click() { window_driver::Tick(*Form4->CheckBox1); }
 };
@@ -239,24 +243,81 @@ TEST_F(StartWithWindowsTest, AMissingRunKeyIsReportedAfterTheFlagWasStored) {
     EXPECT_EQ(Flag(), "false");
 }
 
-TEST_F(StartWithWindowsTest, AReadOnlyMachineHiveKeepsTheOptionOffAndTheHiveUntouched) {
-    // Every key of a read-only hive refuses full access, the App Paths entry included, so the
-    // program cannot learn its own path.
-    if (testing_support::OnWindows())
-        GTEST_SKIP() << "the system's registry has rights of its own, not a file's mode";
+TEST_F(StartWithWindowsTest, WhereTheMachinesRunKeyRefusesWritingTheUsersRunKeyStartsIt) {
+    // As a standard user meets HKEY_LOCAL_MACHINE: readable, every write refused.
     SetProgramPath("C:\\Tools\\brisvan.exe");
+    testing_support::DenyMachineWrites(m_sandbox);
+    const std::string machine = testing_support::HiveSnapshot(m_sandbox, "HKEY_LOCAL_MACHINE");
     ShowPage();
-    const std::string hive = m_sandbox.HivePath("HKEY_LOCAL_MACHINE");
-    ASSERT_EQ(chmod(hive.c_str(), 0444), 0);
-    const std::string before = testing_support::ReadFile(hive);
     ui::MessageBoxRecorder boxes;
     Click();
-    ASSERT_EQ(boxes.Count(), 1u);
-    EXPECT_EQ(boxes.Last().text, kMissingEntry);
-    EXPECT_FALSE(Form4->CheckBox1->Checked());
+    EXPECT_EQ(boxes.Count(), 0u) << boxes.Last().text;
+    EXPECT_TRUE(Form4->CheckBox1->Checked());
+    EXPECT_EQ(Flag(), "true");
+    EXPECT_EQ(UserRunEntry(), "C:\\Tools\\brisvan.exe");
+    Form4->Button4Click();
+    Form4->Show();
+    EXPECT_TRUE(Form4->CheckBox1->Checked());
+
+    Click();
     EXPECT_EQ(Flag(), "false");
-    EXPECT_EQ(testing_support::ReadFile(hive), before);
+    EXPECT_EQ(UserRunEntry(), std::nullopt);
+    EXPECT_EQ(testing_support::HiveSnapshot(m_sandbox, "HKEY_LOCAL_MACHINE"), machine);
+    EXPECT_EQ(boxes.Count(), 0u);
 }
+
+constexpr const char* kProgram = "C:\\Tools\\brisvan.exe";
+constexpr const char* kOldProgram = "C:\\Old\\brisvan.exe";
+
+struct RunKeysCase {
+    const char* name;
+    const char* machineEntry; // nullptr: none
+    const char* userEntry;
+    bool machineWritable;
+    const char* machineAfter;
+    const char* userAfter;
+};
+
+void PrintTo(const RunKeysCase& test, std::ostream* out) {
+    *out << test.name;
+}
+
+class RunKeysTest : public StartWithWindowsTest, public testing::WithParamInterface<RunKeysCase> {};
+
+std::optional<std::string> Optional(const char* text) {
+    return text ? std::optional<std::string>(text) : std::nullopt;
+}
+
+TEST_P(RunKeysTest, EitherRunKeyTicksTheBoxAndTheProgramIsEnteredOnce) {
+    const RunKeysCase& test = GetParam();
+    SetProgramPath(kProgram);
+    if (test.machineEntry)
+        SetText(HKEY_LOCAL_MACHINE, layout::kRunKey, layout::kRunEntry, test.machineEntry);
+    if (test.userEntry)
+        SetText(HKEY_CURRENT_USER, layout::kRunKey, layout::kRunEntry, test.userEntry);
+    if (!test.machineWritable)
+        testing_support::DenyMachineWrites(m_sandbox);
+    ui::MessageBoxRecorder boxes;
+    ShowPage();
+    EXPECT_EQ(boxes.Count(), 0u);
+    EXPECT_TRUE(Form4->CheckBox1->Checked()) << "no flag stored, an entry in a Run key";
+    EXPECT_EQ(Flag(), "true");
+    EXPECT_EQ(testing_support::ValueText(HKEY_LOCAL_MACHINE, layout::kRunKey, layout::kRunEntry),
+              Optional(test.machineAfter));
+    EXPECT_EQ(UserRunEntry(), Optional(test.userAfter));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    StartWithWindows, RunKeysTest,
+    testing::Values(
+        // An earlier tick refused by the machine's key wrote the user's; now the machine's may
+        // be written, and the user's goes so that the program does not start twice.
+        RunKeysCase{"UsersEntryMachineWritable", nullptr, kOldProgram, true, kProgram, nullptr},
+        // An elevated run or another user wrote the machine's, which starts it for everybody.
+        RunKeysCase{"MachinesEntryMachineRefusing", kProgram, nullptr, false, kProgram, nullptr},
+        RunKeysCase{"MachinesOlderEntryMachineRefusing", kOldProgram, nullptr, false, kOldProgram,
+                    kProgram}),
+    [](const testing::TestParamInfo<RunKeysCase>& info) { return info.param.name; });
 
 TEST_F(FinishPageTest, UpgradeCheckShowsTheNoticeBeforeOpeningTheAddress) {
     ui::MessageBoxRecorder boxes;

@@ -2,6 +2,7 @@
 // built for Windows, against the system's registry (under Wine). The real registry has no
 // sandbox, so every case works below one test key that is removed before and after.
 #include "platform/win32.h"
+#include "support/registry_values.h"
 #include "support/temp_folder.h"
 
 #include <cstring>
@@ -215,6 +216,31 @@ TEST_F(RegistryCallsContract, OpenFailsOnMissingKeyAndCreateMakesEveryMissingPar
     RegCloseKey(settings);
     EXPECT_EQ(Open("Tessmark"), ERROR_SUCCESS);
     EXPECT_EQ(Open("Tessmark\\Brisvane\\Settings"), ERROR_SUCCESS);
+}
+
+TEST_F(RegistryCallsContract, KeysThatRefuseWritingSayAccessDeniedAndStillOpenForReading) {
+    // As a standard user meets HKEY_LOCAL_MACHINE. The program tells a refusal from a missing
+    // key by the answer, and reads there through keys opened for reading only.
+    const char* run = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+    testing_support::SetText(HKEY_LOCAL_MACHINE, run, "Other", "C:\\Other\\other.exe");
+    testing_support::DenyMachineWrites(m_sandbox);
+
+    HKEY key = nullptr;
+    EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, run, 0, KEY_ALL_ACCESS, &key), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, run, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                              KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Missing", 0, KEY_ALL_ACCESS, &key),
+              ERROR_FILE_NOT_FOUND);
+
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, run, 0, KEY_READ, &key), ERROR_SUCCESS);
+    DWORD type = 0;
+    std::string data;
+    EXPECT_TRUE(Get(key, "Other", type, data));
+    EXPECT_EQ(data, Text("C:\\Other\\other.exe"));
+    EXPECT_EQ(Set(key, "Brisvane", REG_SZ, Text("C:\\Tools\\brisvan.exe")), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RegDeleteValueA(key, "Other"), ERROR_ACCESS_DENIED);
+    RegCloseKey(key);
 }
 
 TEST_F(RegistryCallsContract, EmptyPathOpensTheBaseKeyItself) {

@@ -135,6 +135,20 @@ TEST_F(BuiltHelpFile, FindsEveryTopicByItsContextNameAndContextOneIsTheSettingsT
     EXPECT_EQ(settings->title, "The first run and the Settings dialog");
 }
 
+TEST_F(BuiltHelpFile, TheHtmlSettingsPageLeadsToTheTopicOfContextOne) {
+    // Where WinHelp fails the settings dialog's Help opens this page in the browser, which
+    // must lead on to the topic that HELP_CONTEXT 1 shows.
+    const std::string page = ReadFile(BRISVANE_HTML_SETTINGS_PAGE);
+    const std::string refresh = "url=brisvan.htm#";
+    const std::size_t at = page.find(refresh);
+    ASSERT_NE(at, std::string::npos) << page;
+    const std::size_t start = at + refresh.size();
+    const std::string topic = page.substr(start, page.find('"', start) - start);
+    EXPECT_NE(page.find("href=\"brisvan.htm#" + topic + "\""), std::string::npos) << page;
+    ASSERT_EQ(m_reader->ContextMap().count(1), 1u);
+    EXPECT_EQ(m_reader->FindContext(topic), m_reader->ContextMap().at(1)) << topic;
+}
+
 TEST_F(BuiltHelpFile, KeepsEachTopicsTextAndItsLinksToOtherTopics) {
     const std::vector<SourceSection> sections = SourceSections(m_html);
     ASSERT_EQ(sections.size(), m_reader->Topics().size());

@@ -205,18 +205,31 @@ TEST_F(Registry, ARemovedValueIsGoneAndASecondRemovalFails) {
     EXPECT_EQ(registry.ReadText(layout::kWindowsStartFlag), "");
 }
 
-TEST_F(Registry, AReadOnlyHiveOpensNothingForWriting) {
+TEST_F(Registry, AReadOnlyHiveOpensNothingForWritingButOpensForReading) {
     TRegistry setup;
     ASSERT_TRUE(setup.OpenSubkey(layout::kSettingsKey, true));
     setup.WriteText(layout::kCacheFlag, "true");
     setup.CloseSubkey();
     ASSERT_EQ(chmod(UserHive().c_str(), 0444), 0);
+    const std::string hive = ReadFile(UserHive());
 
     TRegistry registry;
     EXPECT_FALSE(registry.OpenSubkey(layout::kSettingsKey, false));
+    EXPECT_EQ(registry.LastOpenResult(), static_cast<LONG>(ERROR_ACCESS_DENIED));
     EXPECT_FALSE(registry.OpenSubkey(layout::kSettingsKey, true));
     EXPECT_EQ(ErrorOf([&] { registry.WriteText(layout::kCacheFlag, "false"); }),
               "Failed to set data for 'Cache'");
+    EXPECT_FALSE(registry.OpenSubkeyReadOnly(layout::kPathsKey));
+    EXPECT_EQ(registry.LastOpenResult(), static_cast<LONG>(ERROR_FILE_NOT_FOUND));
+
+    // Reading needs no more than read access; writing through such a key fails all the same.
+    ASSERT_TRUE(registry.OpenSubkeyReadOnly(layout::kSettingsKey));
+    EXPECT_EQ(registry.LastOpenResult(), static_cast<LONG>(ERROR_SUCCESS));
+    EXPECT_EQ(registry.ReadText(layout::kCacheFlag), "true");
+    EXPECT_EQ(ErrorOf([&] { registry.WriteText(layout::kCacheFlag, "false"); }),
+              "Failed to set data for 'Cache'");
+    EXPECT_FALSE(registry.RemoveValue(layout::kCacheFlag));
+    EXPECT_EQ(ReadFile(UserHive()), hive);
 }
 
 TEST_F(Registry, AKeyRemovedUnderneathTheAccessorFailsWrites) {

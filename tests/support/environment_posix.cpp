@@ -2,6 +2,8 @@
 #include "support/registry_values.h"
 
 #include <cstdlib>
+#include <stdexcept>
+#include <sys/stat.h>
 
 namespace testing_support {
 
@@ -47,6 +49,12 @@ std::string HiveSnapshot(const RegistrySandbox& sandbox, const std::string& root
 
 std::string HiveSnapshot(const RegistrySandbox& sandbox) {
     return HiveSnapshot(sandbox, "HKEY_CURRENT_USER") + HiveSnapshot(sandbox, "HKEY_LOCAL_MACHINE");
+}
+
+void DenyMachineWrites(const RegistrySandbox& sandbox) {
+    const std::string hive = sandbox.HivePath("HKEY_LOCAL_MACHINE");
+    if (chmod(hive.c_str(), 0444) != 0)
+        throw std::runtime_error("cannot make " + hive + " read-only");
 }
 
 } // namespace testing_support

@@ -2,6 +2,7 @@
 #include "support/registry_values.h"
 
 #include <cstdlib>
+#include <sddl.h>
 #include <stdexcept>
 #include <windows.h>
 
@@ -106,6 +107,46 @@ std::string HiveSnapshot(const RegistrySandbox&, const std::string& rootName) {
 
 std::string HiveSnapshot(const RegistrySandbox& sandbox) {
     return HiveSnapshot(sandbox, "HKEY_CURRENT_USER") + HiveSnapshot(sandbox, "HKEY_LOCAL_MACHINE");
+}
+
+namespace {
+
+// Gives the key and every key below it the security descriptor `sd`. Wine's server checks
+// key access against it as Windows does.
+void SetSecurityBelow(HKEY parent, const std::string& path, PSECURITY_DESCRIPTOR sd) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(parent, path.c_str(), 0, KEY_READ | WRITE_DAC, &key) != ERROR_SUCCESS)
+        throw std::runtime_error("cannot open " + path + " to deny writes");
+    const LONG rc = RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, sd);
+    char name[256];
+    for (DWORD index = 0; rc == ERROR_SUCCESS; ++index) {
+        DWORD length = sizeof name;
+        if (RegEnumKeyExA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            break;
+        SetSecurityBelow(key, name, sd);
+    }
+    RegCloseKey(key);
+    if (rc != ERROR_SUCCESS)
+        throw std::runtime_error("cannot deny writes to " + path);
+}
+
+} // namespace
+
+void DenyMachineWrites(const RegistrySandbox&) {
+    // Everyone is denied setting values (0x2) and creating subkeys (0x4), and granted the rest,
+    // removal included, so that the scratch key can still be removed afterwards.
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P(D;;0x6;;;WD)(A;;KA;;;WD)",
+                                                              SDDL_REVISION_1, &sd, nullptr))
+        throw std::runtime_error("cannot make the security descriptor");
+    try {
+        SetSecurityBelow(HKEY_LOCAL_MACHINE, "", sd);
+    } catch (...) {
+        LocalFree(sd);
+        throw;
+    }
+    LocalFree(sd);
 }
 
 } // namespace testing_support

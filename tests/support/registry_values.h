@@ -23,4 +23,11 @@ std::string HiveSnapshot(const RegistrySandbox& sandbox);
 // The same for one root only: "HKEY_CURRENT_USER" or "HKEY_LOCAL_MACHINE".
 std::string HiveSnapshot(const RegistrySandbox& sandbox, const std::string& rootName);
 
+// Makes HKEY_LOCAL_MACHINE refuse every open that asks to write, reading still allowed, as
+// Windows refuses a standard user (or an administrator not running elevated). On Linux the hive
+// file gets mode 0444, by which our layer decides, also for root; on Windows each key there gets
+// a DACL that denies everyone setting values and creating subkeys. Set up what the test needs
+// under that root first.
+void DenyMachineWrites(const RegistrySandbox& sandbox);
+
 } // namespace testing_support

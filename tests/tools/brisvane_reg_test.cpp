@@ -282,6 +282,30 @@ TEST_F(BrisvaneReg, RunAtLogonStartsOnlyTheExecutableFilesTheRunKeyNames) {
     EXPECT_FALSE(Exists(plain));
 }
 
+TEST_F(BrisvaneReg, RunAtLogonStartsTheUsersRunKeyTooAndEachProgramOnce) {
+    const std::string log = m_scratch / "both.log";
+    const std::string userOnly = m_scratch / "user-only";
+    const std::string both = m_scratch / "both.sh";
+    WriteFile(both, "#!/bin/sh\necho started >> '" + log + "'\n");
+    chmod(both.c_str(), 0755);
+    MarkerScript(m_scratch / "user.sh", userOnly, 0755);
+    const std::string userRun = "HKCU\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+    const std::vector<std::vector<std::string>> adds = {
+        {kRunKey, "Brisvane", both},
+        {userRun, "Brisvane", both},
+        {userRun, "Again", "\"" + both + "\""},
+        {userRun, "Other", m_scratch / "user.sh"},
+    };
+    for (const auto& add : adds)
+        ASSERT_EQ(Run({"add", add[0], "/v", add[1], "/d", add[2], "/f"}).exitCode, 0);
+
+    EXPECT_EQ(Run({"run-at-logon"}).exitCode, 0);
+    EXPECT_TRUE(AppearsSoon(userOnly));
+    ASSERT_TRUE(AppearsSoon(log));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(ReadFile(log), "started\n") << "named three times, started once";
+}
+
 TEST_F(BrisvaneReg, RunAtLogonStartsNothingWithoutARunKeyOrFromADamagedHive) {
     const std::string marker = m_scratch / "started";
     MarkerScript(m_scratch / "program.sh", marker, 0755);

@@ -1,7 +1,9 @@
 ; The Windows installer, brisvane-setup.exe. Built with makensis on Linux:
-;   makensis -DPROGRAM=brisvan.exe -DHELPFILE=brisvan.hlp -DICON=brisvane.ico \
+;   makensis -DPROGRAM=brisvan.exe -DHELPFILE=brisvan.hlp -DHTMLHELP=brisvan_help.html \
+;            -DHTMLSETTINGS=brisvan_settings.htm -DICON=brisvane.ico \
 ;            -DOUTFILE=brisvane-setup.exe [-DTARGET=amd64-unicode] brisvane.nsi
-; It installs the program and its help file into a folder of their own, registers the program
+; It installs the program and its help file, with the HTML help that the program opens where
+; Windows has no WinHelp viewer (10 and 11), into a folder of their own, registers the program
 ; under App Paths (where the program finds its install folder), and adds a Start-menu shortcut
 ; and an Add/Remove Programs entry. The uninstaller removes what the program and its
 ; installation wrote, and leaves the user's own settings alone.
@@ -63,6 +65,8 @@ Section "Brisvane"
     SetOutPath "$INSTDIR"
     File "/oname=brisvan.exe" "${PROGRAM}"
     File "/oname=brisvan.hlp" "${HELPFILE}"
+    File "/oname=brisvan.htm" "${HTMLHELP}"
+    File "/oname=brisvan_settings.htm" "${HTMLSETTINGS}"
     WriteUninstaller "$INSTDIR\uninstall.exe"
 
     ; The program's own entry: its full path, and its folder without a trailing backslash.
@@ -263,6 +267,10 @@ Section "Uninstall"
     Call un.RemoveEntry
     StrCpy $R1 "brisvan.hlp"
     Call un.RemoveEntry
+    StrCpy $R1 "brisvan.htm"
+    Call un.RemoveEntry
+    StrCpy $R1 "brisvan_settings.htm"
+    Call un.RemoveEntry
     StrCpy $R1 "brisvan.gid"
     Call un.RemoveEntry
     StrCpy $R1 "brisvan.fts"
@@ -291,6 +299,8 @@ Section "Uninstall"
 
     DeleteRegKey HKLM "${APP_PATHS}"
     DeleteRegValue HKLM "${RUN_KEY}" "Brisvane"
+    ; Where the machine's Run key refused the program, it wrote the user's: this user's goes too.
+    DeleteRegValue HKCU "${RUN_KEY}" "Brisvane"
     DeleteRegKey HKLM "${UNINSTALL_KEY}"
     ; The user's settings (HKEY_CURRENT_USER\Software\Tessmark\Brisvane) stay.
 SectionEnd

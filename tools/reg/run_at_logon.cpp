@@ -1,4 +1,4 @@
-// brisvane-reg run-at-logon: what Windows does with the Run key when a user logs on.
+// brisvane-reg run-at-logon: what Windows does with the Run keys when a user logs on.
 #include "commands.h"
 #include "platform/local_path.h"
 #include "platform/win32.h"
@@ -6,6 +6,7 @@
 
 #include <fcntl.h>
 #include <ostream>
+#include <set>
 #include <spawn.h>
 #include <string>
 #include <sys/stat.h>
@@ -48,11 +49,11 @@ bool StartDetached(const std::string& path) {
     return rc == 0;
 }
 
-// The programs named by the string values under HKLM\...\CurrentVersion\Run, in value order.
+// The programs named by the string values under ROOT\...\CurrentVersion\Run, in value order.
 // Empty when the key is missing or cannot be read in full, so a damaged hive starts nothing.
-std::vector<std::string> LogonPrograms() {
+std::vector<std::string> LogonPrograms(HKEY root) {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, layout::kRunKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(root, layout::kRunKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
         return {};
     std::vector<std::string> programs;
     bool complete = true;
@@ -91,8 +92,16 @@ int RunAtLogon(const Arguments& args, Streams& io) {
         io.err << "ERROR: Invalid syntax: run-at-logon takes no arguments.\n";
         return 1;
     }
-    for (const std::string& entry : LogonPrograms()) {
+    // The machine's programs first, then the user's, as Windows starts them; a program named
+    // in both (or twice) starts once.
+    std::vector<std::string> entries = LogonPrograms(HKEY_LOCAL_MACHINE);
+    const std::vector<std::string> user = LogonPrograms(HKEY_CURRENT_USER);
+    entries.insert(entries.end(), user.begin(), user.end());
+    std::set<std::string> started;
+    for (const std::string& entry : entries) {
         const std::string path = brisvane::platform::LocalPath(entry);
+        if (!started.insert(path).second)
+            continue;
         if (!IsExecutableFile(path)) {
             io.err << "Not started, not an executable file: " << entry << "\n";
             continue;

@@ -149,4 +149,5 @@ inline constexpr int IDOK = 1;
 inline constexpr UINT HELP_CONTEXT = 0x0001;
 inline constexpr UINT HELP_QUIT = 0x0002;
 inline constexpr UINT HELP_FINDER = 0x000B;
+inline constexpr int SW_SHOWNORMAL = 1;
 inline constexpr int SW_SHOW = 5;
