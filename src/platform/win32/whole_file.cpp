@@ -40,7 +40,10 @@ FileHandle CreateTemporaryBeside(const std::wstring& path, std::wstring& tempora
     const std::wstring folder = brisvane::platform::win32::SplitLast(path).first;
     const DWORD seed = GetTickCount() ^ GetCurrentProcessId();
     for (DWORD attempt = 0; attempt < 100; ++attempt) {
-        temporary = folder + L"\\brv" + std::to_wstring((seed + attempt) & 0xFFFF) + L".tmp";
+        std::wstring number;
+        for (DWORD rest = (seed + attempt) & 0xFFFF, digit = 0; digit < 4; ++digit, rest >>= 4)
+            number.insert(number.begin(), L"0123456789ABCDEF"[rest & 0xF]);
+        temporary = folder + L"\\brv" + number + L".tmp";
         FileHandle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
         if (file.IsValid() || GetLastError() != ERROR_FILE_EXISTS)
