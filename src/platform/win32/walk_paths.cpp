@@ -124,7 +124,9 @@ std::wstring LongPath(std::string_view path) {
     // as they are; any other path is made full the way the ANSI calls would.
     if (IsEntryName(path))
         return Join(CurrentFolder(), wide);
-    const bool relative = !(wide.size() > 1 && (wide[1] == L':' || IsSeparator(wide[0])));
+    // A rooted path ("/", "/dir") or one with a drive ("C:/dir", "C:dir") is made full as the
+    // ANSI calls would make it.
+    const bool relative = !(IsSeparator(wide[0]) || (wide.size() > 1 && wide[1] == L':'));
     if (!relative)
         return LongForm(FullPathOf(wide));
     const std::wstring base = PlainForm(CurrentFolder());
