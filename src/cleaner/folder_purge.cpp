@@ -17,7 +17,6 @@ constexpr int kCacheSkip = 3;
 constexpr int kParkingSlots = 100;
 constexpr int kRandomDraws = 100;
 
-using brisvane::platform::EnterSubfolder;
 using brisvane::platform::FolderEntries;
 using brisvane::platform::HeldFolder;
 using brisvane::platform::IsEntryName;
@@ -57,8 +56,9 @@ int DrawParkingNumber() {
 
 enum class MoveOutcome { Moved, NameTaken, Refused };
 
-MoveOutcome TryPark(const char* folder, const HeldFolder& installFolder, int number) {
-    if (MoveFolderInto(folder, installFolder, std::to_string(number)))
+// `move` moves the folder being parked under the name it is given.
+template <typename Move> MoveOutcome TryPark(Move& move, int number) {
+    if (move(std::to_string(number)))
         return MoveOutcome::Moved;
     const DWORD error = GetLastError();
     return (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) ? MoveOutcome::NameTaken
@@ -67,14 +67,14 @@ MoveOutcome TryPark(const char* folder, const HeldFolder& installFolder, int num
 
 // Random numbers first; when they keep hitting taken names, every free number in turn.
 // Any other failure (another file system, a refusal) would repeat for every number.
-bool ParkInto(const char* folder, const HeldFolder& installFolder) {
+template <typename Move> bool ParkInto(Move move) {
     for (int draw = 0; draw < kRandomDraws; ++draw) {
-        const MoveOutcome outcome = TryPark(folder, installFolder, DrawParkingNumber());
+        const MoveOutcome outcome = TryPark(move, DrawParkingNumber());
         if (outcome != MoveOutcome::NameTaken)
             return outcome == MoveOutcome::Moved;
     }
     for (int number = 0; number < kParkingSlots; ++number) {
-        const MoveOutcome outcome = TryPark(folder, installFolder, number);
+        const MoveOutcome outcome = TryPark(move, number);
         if (outcome != MoveOutcome::NameTaken)
             return outcome == MoveOutcome::Moved;
     }
@@ -101,17 +101,16 @@ namespace {
 // DropDesktopIni that tells whether a "desktop.ini" file is still there afterwards. The name is
 // looked up once: the spelling found is the one changed and deleted.
 bool DropDesktopIniAndCheck() {
-    WIN32_FIND_DATAA found{};
-    const HANDLE lookup = FindFirstFileA("desktop.ini", &found);
-    if (lookup == INVALID_HANDLE_VALUE)
+    std::string spelling;
+    DWORD attributes = 0;
+    if (!brisvane::platform::FindEntry("desktop.ini", spelling, attributes))
         return false;
-    FindClose(lookup);
     // A "desktop.ini" whose attributes can't be reset (one with other names elsewhere, say),
     // or that is a link, is left as it is.
-    if (brisvane::platform::ResetAttributesNotLink(found.cFileName) &&
-        brisvane::platform::DeleteFileNotLink(found.cFileName))
+    if (brisvane::platform::ResetAttributesNotLink(spelling.c_str()) &&
+        brisvane::platform::DeleteFileNotLink(spelling.c_str()))
         return false;
-    return !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+    return !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 } // namespace
@@ -130,16 +129,15 @@ void ParkSubfolders(const HeldFolder& install) {
     FolderEntries entries(FolderEntries::Order::Listing);
     int counter = 0;
     while (NextEntry(entries)) {
-        const char* name = entries.Name();
-        if (counter++ < kHistorySkip || !entries.IsFolder() || !IsEntryName(name))
+        if (counter++ < kHistorySkip || !entries.IsFolder() || !IsEntryName(entries.Name()))
             continue;
         // Entering tells a folder of its own from a link or mount put there since the listing;
-        // the move needs the History folder current again.
-        if (!EnterSubfolder(name))
+        // the History folder is made current again before the next entry.
+        if (!entries.EnterAsSubfolder())
             continue;
         if (!history.MakeCurrent())
             return;
-        ParkInto(name, install);
+        ParkInto([&](const std::string& number) { return entries.MoveInto(install, number); });
     }
 }
 
@@ -154,7 +152,8 @@ bool ParkFolder(const std::string& folder, const std::string& installFolder) {
     const DWORD attributes = GetFileAttributesA(folder.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !IsRealFolder(attributes))
         return false;
-    return ParkInto(folder.c_str(), install);
+    return ParkInto(
+        [&](const std::string& number) { return MoveFolderInto(folder.c_str(), install, number); });
 }
 
 void EmptySubfolders() {
@@ -177,20 +176,20 @@ void EmptySubfolders() {
             continue;
         if (!pastSkipped) {
             if (entries.IsFolder())
-                RemoveDirectoryA(name);
+                entries.RemoveFolder();
             continue;
         }
         if (cacheIniMayExist)
             cacheIniMayExist = DropDesktopIniAndCheck();
         if (entries.IsFolder()) {
             // Only a walk that went into the entry needs to come back to the cache folder.
-            if (EnterSubfolder(name)) {
+            if (entries.EnterAsSubfolder()) {
                 DropDesktopIni();
                 PurgeFiles();
                 if (!cache.MakeCurrent())
                     return;
             }
-            RemoveDirectoryA(name);
+            entries.RemoveFolder();
         } else if (!cacheFilesPurged && entries.Attributes() != INVALID_FILE_ATTRIBUTES) {
             // A file can't be entered: the cache folder is still current, and its own files
             // go. A file deleted since the listing began is not taken for one.
@@ -219,11 +218,11 @@ void PurgeParkedFolders(const std::string& installFolder) {
         // entries is skipped: "." and ".." are not parked names.
         if (!IsParkedFolderName(name) || !entries.IsFolder())
             continue;
-        if (!EnterSubfolder(name))
+        if (!entries.EnterAsSubfolder())
             continue;
         PurgeFiles();
         if (!install.MakeCurrent())
             return;
-        RemoveDirectoryA(name);
+        entries.RemoveFolder();
     }
 }

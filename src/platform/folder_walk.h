@@ -38,9 +38,10 @@ private:
     HeldFolder() = default;
 
     int m_descriptor = -1;     // Linux: an O_PATH descriptor of the folder
-    std::string m_path;        // Windows: the path to make it current by (its real path)
+    std::wstring m_path;       // Windows: its full "\\?\" path to make it current by
     HANDLE m_handle = nullptr; // Windows: a handle on it that others may not delete through
     friend bool MoveFolderInto(const char*, const HeldFolder&, const std::string&);
+    friend class FolderEntries;
 };
 
 // True when `name`, as a listing returned it, can only ever mean that one entry of the listed
@@ -71,6 +72,11 @@ bool DeleteFileNotLink(const char* name);
 // what it leads to.
 bool ResetAttributesNotLink(const char* name);
 
+// Looks the entry `name` of the current folder up as FindFirstFileA would, without regard to
+// case: its spelling there (the one to change and delete it by) and its attributes as listed.
+// False when there is none.
+bool FindEntry(const char* name, std::string& spelling, DWORD& attributes);
+
 // The entries of the current folder, one at a time, for a walk; the listing is closed however the
 // walk ends. Each entry is looked at no more than the walk needs: its name and what the listing
 // itself tells of it come free, its attributes are read once when asked for, and deleting it
@@ -96,6 +102,9 @@ public:
     // Moves to the next entry, the first one on the first call; false when there is none left.
     bool Next();
 
+    // The name in the program's ANSI text. On Windows a character outside the ANSI code page
+    // shows as "?", so the name may reach no entry, or another: the calls below act on the
+    // entry itself, by the exact name the listing gave.
     const char* Name() const;
     // A link or other reparse point, as the listing tells it; never followed to find out.
     bool IsLink() const;
@@ -107,6 +116,13 @@ public:
     // Deletes the entry as DeleteFileA would by its name: a folder, a link to a folder and a
     // read-only file are refused. A link is removed itself, never what it leads to.
     bool Delete();
+    // Makes the entry current as EnterSubfolder would: only a folder of its own, on the same
+    // file system, never through a link.
+    bool EnterAsSubfolder();
+    // Removes the entry when it is an empty folder of its own, never a link or mount point.
+    bool RemoveFolder();
+    // Moves the entry, a folder of its own, into `target` as `newName` as MoveFolderInto would.
+    bool MoveInto(const HeldFolder& target, const std::string& newName);
 
 private:
     struct State;

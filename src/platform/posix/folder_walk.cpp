@@ -113,16 +113,13 @@ bool HeldFolder::MakeCurrent() const {
     return true;
 }
 
-bool EnterSubfolder(const char* name) {
-    if (!name || !IsEntryName(name))
-        return Fail(ERROR_INVALID_NAME);
-    const std::string entry = EntryNamed(name);
-    if (entry.empty())
-        return Fail(ERROR_PATH_NOT_FOUND);
+namespace {
+
+// Enters the subfolder `name` of the folder `parent` is open on.
+bool EnterAt(int parent, const char* name) {
     // The folder is opened once, without following a link, and that very folder is entered:
     // nothing can be put in its place between the check and the use.
-    const int folder =
-        openat(AT_FDCWD, entry.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int folder = openat(parent, name, O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (folder < 0)
         return Fail(errno == ELOOP || errno == ENOTDIR ? ERROR_DIRECTORY : ErrorFromErrno(errno));
     const int here = open(".", O_PATH | O_DIRECTORY | O_CLOEXEC);
@@ -140,6 +137,41 @@ bool EnterSubfolder(const char* name) {
     return true;
 }
 
+// Renames the folder `name` of the folder `parent` is open on into `target` as `newName`.
+bool MoveAt(int parent, const char* name, int target, const std::string& newName) {
+    struct stat st;
+    if (fstatat(parent, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return Fail(ErrorFromErrno(errno));
+    if (!S_ISDIR(st.st_mode))
+        return Fail(ERROR_DIRECTORY);
+    // A rename moves the entry itself, never what a link put in its place points at.
+    if (renameat2(parent, name, target, newName.c_str(), RENAME_NOREPLACE) == 0) {
+        SetLastError(ERROR_SUCCESS);
+        return true;
+    }
+    if (errno != EINVAL)
+        return Fail(errno == EEXIST ? ERROR_ALREADY_EXISTS : ErrorFromErrno(errno));
+    // A file system without the no-replace rename: check, then rename.
+    struct stat existing;
+    if (fstatat(target, newName.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0)
+        return Fail(ERROR_ALREADY_EXISTS);
+    if (renameat(parent, name, target, newName.c_str()) != 0)
+        return Fail(ErrorFromErrno(errno));
+    SetLastError(ERROR_SUCCESS);
+    return true;
+}
+
+} // namespace
+
+bool EnterSubfolder(const char* name) {
+    if (!name || !IsEntryName(name))
+        return Fail(ERROR_INVALID_NAME);
+    const std::string entry = EntryNamed(name);
+    if (entry.empty())
+        return Fail(ERROR_PATH_NOT_FOUND);
+    return EnterAt(AT_FDCWD, entry.c_str());
+}
+
 bool MoveFolderInto(const char* source, const HeldFolder& target, const std::string& newName) {
     if (!source || !*source || !IsEntryName(newName))
         return Fail(ERROR_INVALID_NAME);
@@ -150,21 +182,17 @@ bool MoveFolderInto(const char* source, const HeldFolder& target, const std::str
         return Fail(ERROR_FILE_NOT_FOUND);
     if (!S_ISDIR(resolved.status.st_mode))
         return Fail(ERROR_DIRECTORY);
-    // A rename moves the entry itself, never what a link put in its place points at.
-    if (renameat2(AT_FDCWD, resolved.path.c_str(), target.m_descriptor, newName.c_str(),
-                  RENAME_NOREPLACE) == 0) {
-        SetLastError(ERROR_SUCCESS);
-        return true;
-    }
-    if (errno != EINVAL)
-        return Fail(errno == EEXIST ? ERROR_ALREADY_EXISTS : ErrorFromErrno(errno));
-    // A file system without the no-replace rename: check, then rename.
-    struct stat existing;
-    if (fstatat(target.m_descriptor, newName.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0)
-        return Fail(ERROR_ALREADY_EXISTS);
-    if (renameat(AT_FDCWD, resolved.path.c_str(), target.m_descriptor, newName.c_str()) != 0)
-        return Fail(ErrorFromErrno(errno));
-    SetLastError(ERROR_SUCCESS);
+    return MoveAt(AT_FDCWD, resolved.path.c_str(), target.m_descriptor, newName);
+}
+
+bool FindEntry(const char* name, std::string& spelling, DWORD& attributes) {
+    WIN32_FIND_DATAA found{};
+    const HANDLE lookup = FindFirstFileA(name, &found);
+    if (lookup == INVALID_HANDLE_VALUE)
+        return false;
+    FindClose(lookup);
+    spelling = found.cFileName;
+    attributes = found.dwFileAttributes;
     return true;
 }
 
@@ -302,6 +330,31 @@ bool FolderEntries::Delete() {
     m_state->attributes = INVALID_FILE_ATTRIBUTES;
     SetLastError(ERROR_SUCCESS);
     return true;
+}
+
+bool FolderEntries::EnterAsSubfolder() {
+    if (!m_state->name || !IsEntryName(m_state->name) || IsLink())
+        return Fail(ERROR_DIRECTORY);
+    return EnterAt(m_state->Folder(), m_state->name);
+}
+
+bool FolderEntries::RemoveFolder() {
+    if (!m_state->name || !IsEntryName(m_state->name) || IsLink())
+        return Fail(ERROR_ACCESS_DENIED);
+    // Removes the name in the listed folder itself; a link put there since is no folder to
+    // rmdir, and no link is followed.
+    if (unlinkat(m_state->Folder(), m_state->name, AT_REMOVEDIR) != 0)
+        return Fail(ErrorFromErrno(errno == EEXIST ? ENOTEMPTY : errno));
+    SetLastError(ERROR_SUCCESS);
+    return true;
+}
+
+bool FolderEntries::MoveInto(const HeldFolder& target, const std::string& newName) {
+    if (!m_state->name || !IsEntryName(m_state->name) || !IsEntryName(newName))
+        return Fail(ERROR_INVALID_NAME);
+    if (!target.Valid())
+        return Fail(ERROR_PATH_NOT_FOUND);
+    return MoveAt(m_state->Folder(), m_state->name, target.m_descriptor, newName);
 }
 
 } // namespace brisvane::platform

@@ -1,217 +1,113 @@
 #include "platform/folder_walk.h"
 
 #include "platform/win32.h"
-#include "platform/win32/folder_walk_seam.h"
+#include "platform/win32/entry_calls.h"
 #include "platform/win32/native_file_calls.h"
+#include "platform/win32/walk_paths.h"
 
-#include <algorithm>
-#include <cstddef>
-#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <tuple>
 #include <utility>
-#include <vector>
 
 namespace brisvane::platform {
 
+using win32::Ansi;
+using win32::CurrentFolder;
+using win32::Entry;
+using win32::EntryRef;
 using win32::Handle;
-using win32::kFileBasicInformation;
-using win32::kFileDispositionInformation;
-using win32::kFileRenameInformation;
-using win32::PathToEnter;
-using win32::RealName;
-using win32::RenameInformation;
-using win32::SameText;
-using win32::SetInformation;
-using win32::Wide;
+using win32::Join;
+using win32::LongPath;
+using win32::Parent;
+using win32::SplitLast;
 
 namespace {
-
-// A folder is held, and an entry checked, through a handle that lets others read and write but
-// not rename, delete or replace it while it is open.
-constexpr DWORD kShareAllButDelete = FILE_SHARE_READ | FILE_SHARE_WRITE;
-constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-constexpr DWORD kFolderAccess = FILE_READ_ATTRIBUTES | FILE_TRAVERSE | SYNCHRONIZE;
-constexpr DWORD kDeleteAccess = DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
-
-win32::BeforeEnteringHook g_beforeEntering = nullptr;
 
 bool Fail(DWORD error) {
     SetLastError(error);
     return false;
 }
 
-std::string FullPathOf(const char* path) {
-    const DWORD size = GetFullPathNameA(path, 0, nullptr, nullptr);
-    if (size == 0)
-        return {};
-    std::string full(size, '\0');
-    const DWORD length = GetFullPathNameA(path, size, full.data(), nullptr);
-    if (length == 0 || length >= size)
-        return {};
-    full.resize(length);
-    return full;
+bool IsWideEntryName(std::wstring_view name) {
+    return !name.empty() && name != L"." && name != L".." &&
+           name.find_first_of(L"\\/") == std::wstring_view::npos;
 }
 
-std::string CurrentPath() {
-    return FullPathOf(".");
+// The path to make a held folder current by: its real path where the system tells it, so that
+// a link or junction it was reached through plays no part any more; else `fallback`.
+std::wstring PathToEnter(HANDLE handle, const std::wstring& fallback) {
+    const std::wstring real = win32::RealName(handle);
+    const bool full = real.rfind(L"\\\\?\\UNC\\", 0) == 0 ||
+                      (real.rfind(L"\\\\?\\", 0) == 0 && real.size() > 5 && real[5] == L':');
+    return full ? real : fallback;
 }
 
-// `path` as the folder it lies in and its last name, both as given.
-std::pair<std::string, std::string> SplitLast(std::string path) {
-    const auto isSeparator = [](char c) { return c == '\\' || c == '/'; };
-    while (path.size() > 1 && isSeparator(path.back()) && path[path.size() - 2] != ':')
-        path.pop_back();
-    const std::size_t at = path.find_last_of("\\/");
-    if (at == std::string::npos)
-        return {".", path};
-    std::string folder = path.substr(0, at);
-    if (folder.empty() || folder.back() == ':')
-        folder += '\\';
-    return {folder, path.substr(at + 1)};
-}
+// The file a program's path names, with the folder it lies in held; false, with the error set,
+// when the path names no entry of a folder.
+struct NamedEntry {
+    Parent parent;
+    std::wstring path;
+    std::wstring name;
 
-bool IsFolder(const BY_HANDLE_FILE_INFORMATION& info) {
-    return (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
-bool SameFile(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
-    return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
-           a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
-}
-
-Handle OpenFolderHandle(const char* path, DWORD flags) {
-    return Handle(CreateFileA(path, kFolderAccess, kShareAllButDelete, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_BACKUP_SEMANTICS | flags, nullptr));
-}
-
-// A folder held while its entries are looked at, so that an entry opened by its name can be
-// told to be that very entry of this folder.
-class Parent {
-public:
-    bool Open(const char* path) {
-        m_handle = OpenFolderHandle(path, 0);
-        return m_handle.Valid() && GetFileInformationByHandle(m_handle.Get(), &m_info) &&
-               IsFolder(m_info);
+    bool Open(const char* given) {
+        path = given && *given ? LongPath(given) : std::wstring();
+        std::wstring folder;
+        std::tie(folder, name) = SplitLast(path);
+        if (path.empty() || !IsWideEntryName(name))
+            return Fail(ERROR_INVALID_NAME);
+        return parent.Open(folder);
     }
 
-    const BY_HANDLE_FILE_INFORMATION& Info() const { return m_info; }
-
-    // Whether `entry`, opened by `name` from this folder, is the entry of that name itself: on
-    // the same volume, and with the name of this folder's entry rather than that of wherever a
-    // link put there leads.
-    bool Holds(HANDLE entry, const BY_HANDLE_FILE_INFORMATION& entryInfo, std::string_view name) {
-        if (entryInfo.dwVolumeSerialNumber != m_info.dwVolumeSerialNumber)
-            return false;
-        if (!m_realName)
-            m_realName = RealName(m_handle.Get());
-        std::wstring expected = *m_realName;
-        const std::wstring wideName = Wide(name);
-        if (expected.empty() || wideName.empty())
-            return false;
-        if (expected.back() != L'\\')
-            expected += L'\\';
-        expected += wideName;
-        return SameText(expected, RealName(entry));
-    }
-
-private:
-    Handle m_handle;
-    BY_HANDLE_FILE_INFORMATION m_info{};
-    std::optional<std::wstring> m_realName;
+    EntryRef Ref() { return {parent, path, name}; }
 };
-
-struct Entry {
-    Handle handle;
-    BY_HANDLE_FILE_INFORMATION info{};
-};
-
-// Opens the entry `name` of `parent` (reached by `path`) itself, for `access`: false, with the
-// reason in GetLastError(), when it is gone, or is a link or other reparse point.
-bool OpenEntry(Parent& parent, const char* path, std::string_view name, DWORD access, DWORD share,
-               DWORD flags, Entry& entry) {
-    entry.handle = Handle(CreateFileA(path, access, share, nullptr, OPEN_EXISTING,
-                                      flags | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (!entry.handle.Valid() || !GetFileInformationByHandle(entry.handle.Get(), &entry.info))
-        return false;
-    if ((entry.info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
-        !parent.Holds(entry.handle.Get(), entry.info, name))
-        return Fail(ERROR_ACCESS_DENIED);
-    return true;
-}
-
-// Deletes the file `name` of `parent` as DeleteFileA would, but never a link: deleting a link by
-// its name deletes what it leads to under Wine. The file is deleted through the handle that was
-// checked, so nothing put in its place meanwhile is reached.
-bool DeleteEntry(Parent& parent, const char* path, std::string_view name) {
-    Entry entry;
-    if (!OpenEntry(parent, path, name, kDeleteAccess, kShareAll, 0, entry))
-        return false;
-    if (entry.info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY))
-        return Fail(ERROR_ACCESS_DENIED);
-    BOOLEAN deleteFile = TRUE;
-    return SetInformation(entry.handle.Get(), &deleteFile, sizeof deleteFile,
-                          kFileDispositionInformation);
-}
-
-// Makes `path` current, then checks that the folder now current is `wanted`: whatever was put at
-// the path after it was checked, the walk lands in that folder or stays where it was.
-bool EnterAndCheck(const char* path, const BY_HANDLE_FILE_INFORMATION& wanted) {
-    const std::string before = CurrentPath();
-    if (!SetCurrentDirectoryA(path))
-        return false;
-    Parent now;
-    if (now.Open(".") && SameFile(now.Info(), wanted))
-        return true;
-    if (!before.empty())
-        SetCurrentDirectoryA(before.c_str());
-    return Fail(ERROR_FILE_INVALID);
-}
 
 } // namespace
 
-namespace win32 {
-
-BeforeEnteringHook SetBeforeEnteringHook(BeforeEnteringHook hook) {
-    return std::exchange(g_beforeEntering, hook);
-}
-
-} // namespace win32
-
 HeldFolder HeldFolder::Current() {
-    return Open(".");
+    HeldFolder held;
+    const std::wstring path = CurrentFolder();
+    Handle handle(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES | FILE_TRAVERSE | SYNCHRONIZE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (path.empty() || !handle.Valid() || !GetFileInformationByHandle(handle.Get(), &info) ||
+        !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return held;
+    held.m_path = PathToEnter(handle.Get(), path);
+    held.m_handle = handle.Release();
+    return held;
 }
 
 HeldFolder HeldFolder::Open(const std::string& path) {
     HeldFolder held;
-    if (path.empty())
+    const std::wstring full = path.empty() ? std::wstring() : LongPath(path);
+    if (full.empty())
         return held;
-    Handle handle = OpenFolderHandle(path.c_str(), 0);
+    Handle handle(CreateFileW(full.c_str(), FILE_READ_ATTRIBUTES | FILE_TRAVERSE | SYNCHRONIZE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     BY_HANDLE_FILE_INFORMATION info{};
-    if (!handle.Valid() || !GetFileInformationByHandle(handle.Get(), &info) || !IsFolder(info))
+    if (!handle.Valid() || !GetFileInformationByHandle(handle.Get(), &info) ||
+        !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
         return held;
-    held.m_path = PathToEnter(handle.Get(), FullPathOf(path.c_str()));
+    held.m_path = PathToEnter(handle.Get(), full);
     held.m_handle = handle.Release();
     return held;
 }
 
 HeldFolder HeldFolder::OpenWithoutFollowing(const std::string& path) {
     HeldFolder held;
-    const std::string full = path.empty() ? std::string() : FullPathOf(path.c_str());
-    const auto [folder, name] = SplitLast(full);
-    // A drive's root has no name in a folder: it is never one the program made.
-    if (!IsEntryName(name))
-        return held;
-    Parent parent;
+    NamedEntry named;
     Entry entry;
-    if (!parent.Open(folder.c_str()) ||
-        !OpenEntry(parent, full.c_str(), name, kFolderAccess, kShareAllButDelete,
-                   FILE_FLAG_BACKUP_SEMANTICS, entry) ||
-        !IsFolder(entry.info))
+    // A drive's root has no name in a folder: it is never one the program made.
+    if (path.empty() || !named.Open(path.c_str()) ||
+        !OpenEntry(named.Ref(), FILE_READ_ATTRIBUTES | FILE_TRAVERSE | SYNCHRONIZE,
+                   FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_FLAG_BACKUP_SEMANTICS, entry) ||
+        !(entry.info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
         return held;
-    held.m_path = PathToEnter(entry.handle.Get(), full);
+    held.m_path = PathToEnter(entry.handle.Get(), named.path);
     held.m_handle = entry.handle.Release();
     return held;
 }
@@ -240,149 +136,97 @@ bool HeldFolder::MakeCurrent() const {
     BY_HANDLE_FILE_INFORMATION held{};
     if (!Valid() || !GetFileInformationByHandle(m_handle, &held))
         return Fail(ERROR_INVALID_HANDLE);
-    return EnterAndCheck(m_path.c_str(), held);
+    return win32::EnterFolderPath(m_path, held);
 }
 
 bool EnterSubfolder(const char* name) {
     if (!name || !IsEntryName(name))
         return Fail(ERROR_INVALID_NAME);
-    // The subfolder is checked through a handle that keeps it from being renamed or replaced
-    // until it is current; a link or junction put in its place all the same is found by what
-    // is current afterwards.
-    Parent current;
-    Entry subfolder;
-    if (!current.Open(".") || !OpenEntry(current, name, name, kFolderAccess, kShareAllButDelete,
-                                         FILE_FLAG_BACKUP_SEMANTICS, subfolder))
+    NamedEntry named;
+    if (!named.Open(name))
         return Fail(ERROR_DIRECTORY);
-    if (!IsFolder(subfolder.info))
-        return Fail(ERROR_DIRECTORY);
-    if (g_beforeEntering)
-        g_beforeEntering(name);
-    return EnterAndCheck(name, subfolder.info);
+    return EnterEntry(named.Ref(), name);
 }
 
 bool MoveFolderInto(const char* source, const HeldFolder& target, const std::string& newName) {
     if (!source || !*source || !IsEntryName(newName) || !target.Valid())
         return Fail(ERROR_INVALID_NAME);
-    const auto [folder, name] = SplitLast(source);
-    Parent parent;
-    Entry entry;
-    if (!IsEntryName(name))
-        return Fail(ERROR_INVALID_NAME);
-    if (!parent.Open(folder.c_str()) ||
-        !OpenEntry(parent, source, name, kDeleteAccess, kShareAllButDelete,
-                   FILE_FLAG_BACKUP_SEMANTICS, entry))
+    NamedEntry named;
+    if (!named.Open(source))
         return false;
-    if (!IsFolder(entry.info))
-        return Fail(ERROR_DIRECTORY);
-    // Renamed through the handle that was checked, into the held target by the target's
-    // handle: neither path is looked up again.
-    const std::wstring wideName = Wide(newName);
-    const ULONG nameBytes = static_cast<ULONG>(wideName.size() * sizeof(wchar_t));
-    // Never shorter than the structure itself, which Wine insists on for a one-letter name.
-    const std::size_t size = std::max<std::size_t>(
-        sizeof(RenameInformation), offsetof(RenameInformation, fileName) + nameBytes);
-    std::vector<ULONGLONG> buffer((size + sizeof(ULONGLONG) - 1) / sizeof(ULONGLONG) + 1);
-    auto* rename = reinterpret_cast<RenameInformation*>(buffer.data());
-    rename->replaceIfExists = FALSE;
-    rename->rootDirectory = target.m_handle;
-    rename->fileNameLength = nameBytes;
-    std::memcpy(rename->fileName, wideName.data(), nameBytes);
-    return SetInformation(entry.handle.Get(), rename, static_cast<ULONG>(size),
-                          kFileRenameInformation);
+    return MoveEntryInto(named.Ref(), target.m_handle, newName);
 }
-
-namespace {
-
-// Holds the folder the file `name` lies in; `last` is the file's own name. False, with the
-// error set, when `name` names no entry of a folder.
-bool HoldFolderOf(const char* name, Parent& parent, std::string& last) {
-    if (!name || !*name)
-        return Fail(ERROR_INVALID_NAME);
-    std::string folder;
-    std::tie(folder, last) = SplitLast(name);
-    if (!IsEntryName(last))
-        return Fail(ERROR_INVALID_NAME);
-    return parent.Open(folder.c_str());
-}
-
-} // namespace
 
 bool ResetAttributesNotLink(const char* name) {
-    Parent parent;
-    std::string last;
-    Entry entry;
-    if (!HoldFolderOf(name, parent, last) ||
-        !OpenEntry(parent, name, last, FILE_WRITE_ATTRIBUTES | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-                   kShareAll, FILE_FLAG_BACKUP_SEMANTICS, entry))
-        return false;
-    // Through the handle that was checked; the times at zero stay as they are.
-    struct {
-        LARGE_INTEGER creation, lastAccess, lastWrite, change;
-        ULONG attributes;
-    } basic{};
-    basic.attributes = FILE_ATTRIBUTE_NORMAL;
-    return SetInformation(entry.handle.Get(), &basic, sizeof basic, kFileBasicInformation);
+    NamedEntry named;
+    return named.Open(name) && ResetEntryAttributes(named.Ref());
 }
 
 bool DeleteFileNotLink(const char* name) {
-    Parent parent;
-    std::string last;
-    return HoldFolderOf(name, parent, last) && DeleteEntry(parent, name, last);
+    NamedEntry named;
+    return named.Open(name) && DeleteEntry(named.Ref());
+}
+
+bool FindEntry(const char* name, std::string& spelling, DWORD& attributes) {
+    const std::wstring path = name && IsEntryName(name) ? LongPath(name) : std::wstring();
+    WIN32_FIND_DATAW found{};
+    const HANDLE lookup =
+        path.empty() ? INVALID_HANDLE_VALUE : FindFirstFileW(path.c_str(), &found);
+    if (lookup == INVALID_HANDLE_VALUE)
+        return false;
+    FindClose(lookup);
+    bool lossy = false;
+    spelling = Ansi(found.cFileName, &lossy);
+    // Windows matches the program's own name without regard to case anyway.
+    if (lossy)
+        spelling = name;
+    attributes = found.dwFileAttributes;
+    return true;
 }
 
 // Windows lists a folder in its own order, "." and ".." first, and gives every entry's attributes
 // with it. The listed folder is held while it is listed, so that each entry can be told to be
-// that folder's entry itself and not something a link leads to.
+// that folder's entry itself and not something a link leads to; each entry is reached by the
+// wide name the listing gave, from the listed folder's full path.
 struct FolderEntries::State {
     Parent folder;
+    std::wstring folderPath;
     HANDLE handle = INVALID_HANDLE_VALUE;
-    WIN32_FIND_DATAA data{};
+    WIN32_FIND_DATAW data{};
+    std::string name;
+    std::wstring path;
     std::optional<DWORD> attributes;
     bool started = false;
     bool withDots = true;
 
     bool Advance() {
         attributes.reset();
-        if (!started) {
-            started = true;
-            return true;
-        }
-        return FindNextFileA(handle, &data) != FALSE;
+        if (started && !FindNextFileW(handle, &data))
+            return false;
+        started = true;
+        name = Ansi(data.cFileName);
+        path = Join(folderPath, data.cFileName);
+        return true;
     }
 
     bool IsDot() const {
-        return std::strcmp(data.cFileName, ".") == 0 || std::strcmp(data.cFileName, "..") == 0;
+        const std::wstring_view listed = data.cFileName;
+        return listed == L"." || listed == L"..";
     }
 
-    // As GetFileAttributesA gives them, read through a handle on the entry itself; an entry
-    // that leads elsewhere (a link Wine follows without saying so) carries the reparse bit.
-    DWORD ReadAttributes() {
-        const char* name = data.cFileName;
-        if (!IsEntryName(name))
-            return GetFileAttributesA(name);
-        const Handle entry(
-            CreateFileA(name, FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
-                        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-        BY_HANDLE_FILE_INFORMATION info{};
-        if (!entry.Valid()) {
-            const DWORD error = GetLastError();
-            return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
-                       ? INVALID_FILE_ATTRIBUTES
-                       : GetFileAttributesA(name);
-        }
-        if (!GetFileInformationByHandle(entry.Get(), &info))
-            return GetFileAttributesA(name);
-        if (!folder.Holds(entry.Get(), info, name))
-            info.dwFileAttributes |= FILE_ATTRIBUTE_REPARSE_POINT;
-        return info.dwFileAttributes;
+    bool IsEntry() const { return IsWideEntryName(data.cFileName); }
+    // A "\\?\" path is taken as it is: "." and ".." are named by the folders they mean.
+    std::wstring DotPath() const {
+        return std::wstring_view(data.cFileName) == L"." ? folderPath : SplitLast(folderPath).first;
     }
+    EntryRef Ref() { return {folder, path, data.cFileName}; }
 };
 
 FolderEntries::FolderEntries(Order order) : m_state(std::make_unique<State>()) {
     m_state->withDots = order == Order::Listing;
-    if (m_state->folder.Open("."))
-        m_state->handle = FindFirstFileA("*.*", &m_state->data);
+    m_state->folderPath = CurrentFolder();
+    if (!m_state->folderPath.empty() && m_state->folder.Open(m_state->folderPath))
+        m_state->handle = FindFirstFileW(Join(m_state->folderPath, L"*").c_str(), &m_state->data);
 }
 
 FolderEntries::~FolderEntries() {
@@ -405,7 +249,7 @@ bool FolderEntries::Next() {
 }
 
 const char* FolderEntries::Name() const {
-    return m_state->data.cFileName;
+    return m_state->name.c_str();
 }
 
 bool FolderEntries::IsLink() const {
@@ -418,17 +262,35 @@ bool FolderEntries::IsFolder() const {
 
 DWORD FolderEntries::Attributes() {
     if (!m_state->attributes)
-        m_state->attributes = m_state->ReadAttributes();
+        m_state->attributes = m_state->IsEntry() ? EntryAttributes(m_state->Ref())
+                                                 : GetFileAttributesW(m_state->DotPath().c_str());
     return *m_state->attributes;
 }
 
 bool FolderEntries::Delete() {
-    const char* name = m_state->data.cFileName;
-    if (!IsEntryName(name))
+    if (!m_state->IsEntry())
         return Fail(ERROR_INVALID_NAME);
     if (IsLink() || (m_state->attributes && (*m_state->attributes & FILE_ATTRIBUTE_REPARSE_POINT)))
         return Fail(ERROR_ACCESS_DENIED);
-    return DeleteEntry(m_state->folder, name, name);
+    return DeleteEntry(m_state->Ref());
+}
+
+bool FolderEntries::EnterAsSubfolder() {
+    if (!m_state->IsEntry() || IsLink())
+        return Fail(ERROR_DIRECTORY);
+    return EnterEntry(m_state->Ref(), Name());
+}
+
+bool FolderEntries::RemoveFolder() {
+    if (!m_state->IsEntry() || IsLink())
+        return Fail(ERROR_ACCESS_DENIED);
+    return RemoveFolderEntry(m_state->Ref());
+}
+
+bool FolderEntries::MoveInto(const HeldFolder& target, const std::string& newName) {
+    if (!m_state->IsEntry() || !IsEntryName(newName) || !target.Valid())
+        return Fail(ERROR_INVALID_NAME);
+    return MoveEntryInto(m_state->Ref(), target.m_handle, newName);
 }
 
 } // namespace brisvane::platform

@@ -96,24 +96,4 @@ std::wstring RealName(HANDLE handle) {
                         buffer[0] / sizeof(wchar_t));
 }
 
-std::string PathToEnter(HANDLE handle, const std::string& fallback) {
-    std::wstring name = Native().finalPath ? RealName(handle) : std::wstring();
-    if (name.rfind(L"\\\\?\\UNC\\", 0) == 0)
-        name.replace(0, 8, L"\\\\");
-    else if (name.rfind(L"\\\\?\\", 0) == 0)
-        name.erase(0, 4);
-    if (name.size() < 2 || (name[1] != L':' && name.rfind(L"\\\\", 0) != 0))
-        return fallback;
-    BOOL lossy = FALSE;
-    const int length = WideCharToMultiByte(CP_ACP, 0, name.data(), static_cast<int>(name.size()),
-                                           nullptr, 0, nullptr, &lossy);
-    std::string path(static_cast<std::size_t>(length), '\0');
-    if (length <= 0 || lossy ||
-        WideCharToMultiByte(CP_ACP, 0, name.data(), static_cast<int>(name.size()), path.data(),
-                            length, nullptr, &lossy) != length ||
-        lossy)
-        return fallback;
-    return path;
-}
-
 } // namespace brisvane::platform::win32

@@ -64,8 +64,4 @@ bool SameText(const std::wstring& a, const std::wstring& b);
 // link, whatever it was asked) the name of what the link leads to. Empty when it can't be had.
 std::wstring RealName(HANDLE handle);
 
-// The path to make a held folder current by: its real path where the system tells it, so that a
-// link or junction it was reached through plays no part any more; else `fallback`.
-std::string PathToEnter(HANDLE handle, const std::string& fallback);
-
 } // namespace brisvane::platform::win32

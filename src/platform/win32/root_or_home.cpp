@@ -1,28 +1,17 @@
 #include "platform/root_or_home.h"
 
 #include "platform/win32.h"
+#include "platform/win32/native_file_calls.h"
+#include "platform/win32/walk_paths.h"
 
 #include <string>
+#include <vector>
 
 namespace brisvane::platform {
 
 namespace {
 
-std::string WithoutTrailingSeparator(std::string path) {
-    while (path.size() > 1 && (path.back() == '\\' || path.back() == '/'))
-        path.pop_back();
-    return path;
-}
-
-bool SamePath(const std::string& a, const std::string& b) {
-    return lstrcmpiA(WithoutTrailingSeparator(a).c_str(), WithoutTrailingSeparator(b).c_str()) == 0;
-}
-
-std::string FullPath(const char* path) {
-    char buffer[MAX_PATH];
-    const DWORD length = GetFullPathNameA(path, MAX_PATH, buffer, nullptr);
-    return length == 0 || length >= MAX_PATH ? std::string() : std::string(buffer, length);
-}
+using win32::Handle;
 
 // Who a folder is, whatever path reached it: its volume and its index there.
 struct Identity {
@@ -37,74 +26,64 @@ struct Identity {
     }
 };
 
-Identity IdentityOf(HANDLE folder) {
+Handle OpenFolder(const std::wstring& path) {
+    return Handle(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+}
+
+Identity IdentityOf(const std::wstring& path) {
+    const Handle folder = OpenFolder(path);
     BY_HANDLE_FILE_INFORMATION info{};
-    if (folder == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(folder, &info))
+    if (path.empty() || !folder.Valid() || !GetFileInformationByHandle(folder.Get(), &info))
         return {};
     return {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow, true};
 }
 
-HANDLE OpenFolder(const char* path) {
-    return CreateFileA(path, FILE_READ_ATTRIBUTES,
-                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-}
-
-Identity IdentityOf(const char* path) {
-    const HANDLE folder = OpenFolder(path);
-    const Identity identity = IdentityOf(folder);
-    if (folder != INVALID_HANDLE_VALUE)
-        CloseHandle(folder);
-    return identity;
-}
-
-// The path of the folder open as `folder` with every link and junction on the way resolved,
-// where the system can tell it (Vista on); else empty.
-std::string RealPath(HANDLE folder) {
-    using FinalPathCall = DWORD(WINAPI*)(HANDLE, LPSTR, DWORD, DWORD);
-    const HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    const auto finalPath = kernel ? reinterpret_cast<FinalPathCall>(reinterpret_cast<void (*)()>(
-                                        GetProcAddress(kernel, "GetFinalPathNameByHandleA")))
-                                  : nullptr;
-    char buffer[MAX_PATH + 8];
-    const DWORD length = finalPath ? finalPath(folder, buffer, sizeof buffer, 0) : 0;
-    if (length == 0 || length >= sizeof buffer)
+// The root of the volume (or of the mounted folder) `path`, a "\\?\" path, lies on.
+std::wstring VolumeOf(const std::wstring& path) {
+    std::vector<wchar_t> volume(path.size() + 2);
+    if (!GetVolumePathNameW(path.c_str(), volume.data(), static_cast<DWORD>(volume.size())))
         return {};
-    std::string path(buffer, length);
-    if (path.rfind("\\\\?\\UNC\\", 0) == 0)
-        return "\\\\" + path.substr(8);
-    return path.rfind("\\\\?\\", 0) == 0 ? path.substr(4) : path;
+    return win32::LongForm(volume.data());
+}
+
+std::wstring Home() {
+    const DWORD size = GetEnvironmentVariableW(L"USERPROFILE", nullptr, 0);
+    std::wstring profile(size, L'\0');
+    const DWORD length = size ? GetEnvironmentVariableW(L"USERPROFILE", profile.data(), size) : 0;
+    if (length == 0 || length >= size)
+        return {};
+    profile.resize(length);
+    const DWORD fullSize = GetFullPathNameW(profile.c_str(), 0, nullptr, nullptr);
+    std::wstring full(fullSize, L'\0');
+    const DWORD fullLength =
+        fullSize ? GetFullPathNameW(profile.c_str(), fullSize, full.data(), nullptr) : 0;
+    if (fullLength == 0 || fullLength >= fullSize)
+        return {};
+    full.resize(fullLength);
+    return win32::LongForm(full);
 }
 
 } // namespace
 
 bool CurrentFolderIsRootOrHome() {
-    const HANDLE here = OpenFolder(".");
-    const Identity current = IdentityOf(here);
-    std::string path = here == INVALID_HANDLE_VALUE ? std::string() : RealPath(here);
-    if (here != INVALID_HANDLE_VALUE)
-        CloseHandle(here);
-    if (!current.known)
-        return true;
     // The folder reached, not the spelling that reached it: a link or junction to a drive's
     // root or to the home folder is that folder.
-    if (path.empty()) {
-        char buffer[MAX_PATH];
-        const DWORD length = GetCurrentDirectoryA(MAX_PATH, buffer);
-        if (length == 0 || length >= MAX_PATH)
-            return true;
-        path.assign(buffer, length);
-    }
-    char volume[MAX_PATH];
-    if (!GetVolumePathNameA(path.c_str(), volume, MAX_PATH) || SamePath(path, volume) ||
-        IdentityOf(volume) == current)
+    const std::wstring path = win32::CurrentFolder();
+    const Identity current = IdentityOf(path);
+    if (!current.known)
         return true;
-    char profile[MAX_PATH];
-    const DWORD profileLength = GetEnvironmentVariableA("USERPROFILE", profile, MAX_PATH);
-    if (profileLength == 0 || profileLength >= MAX_PATH)
-        return false;
-    const std::string home = FullPath(profile);
-    return !home.empty() && (SamePath(path, home) || IdentityOf(home.c_str()) == current);
+    // Its real path where the system tells it (Vista on), so that the volume is the one the
+    // folder lies on rather than the one a link to it lies on.
+    std::wstring real = win32::RealName(OpenFolder(path).Get());
+    if (real.rfind(L"\\\\?\\", 0) != 0)
+        real = path;
+    const std::wstring volume = VolumeOf(real);
+    if (volume.empty() || IdentityOf(volume) == current)
+        return true;
+    const std::wstring home = Home();
+    return !home.empty() && IdentityOf(home) == current;
 }
 
 } // namespace brisvane::platform

@@ -1,9 +1,11 @@
 #include "platform/whole_file.h"
 
 #include "platform/win32.h"
+#include "platform/win32/walk_paths.h"
 
 #include <algorithm>
 #include <limits>
+#include <string>
 
 namespace brisvane::platform {
 
@@ -13,6 +15,9 @@ namespace {
 class FileHandle {
 public:
     explicit FileHandle(HANDLE handle) : m_handle(handle) {}
+    FileHandle(FileHandle&& other) noexcept : m_handle(other.m_handle) {
+        other.m_handle = INVALID_HANDLE_VALUE;
+    }
     ~FileHandle() { Close(); }
     FileHandle(const FileHandle&) = delete;
     FileHandle& operator=(const FileHandle&) = delete;
@@ -29,13 +34,22 @@ private:
     HANDLE m_handle;
 };
 
-std::string FolderOf(const std::string& name) {
-    const auto slash = name.find_last_of("\\/");
-    if (slash == std::string::npos)
-        return ".";
-    if (slash == 0 || (slash == 2 && name[1] == ':'))
-        return name.substr(0, slash + 1); // "\" or "C:\": the root itself
-    return name.substr(0, slash);
+// A new file beside `path` (a "\\?\" path), open for writing, and its path. GetTempFileName
+// takes no folder deeper than MAX_PATH, so the name is drawn here.
+FileHandle CreateTemporaryBeside(const std::wstring& path, std::wstring& temporary) {
+    const std::wstring folder = brisvane::platform::win32::SplitLast(path).first;
+    const DWORD seed = GetTickCount() ^ GetCurrentProcessId();
+    for (DWORD attempt = 0; attempt < 100; ++attempt) {
+        std::wstring number;
+        for (DWORD rest = (seed + attempt) & 0xFFFF, digit = 0; digit < 4; ++digit, rest >>= 4)
+            number.insert(number.begin(), L"0123456789ABCDEF"[rest & 0xF]);
+        temporary = folder + L"\\brv" + number + L".tmp";
+        FileHandle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file.IsValid() || GetLastError() != ERROR_FILE_EXISTS)
+            return file;
+    }
+    return FileHandle(INVALID_HANDLE_VALUE);
 }
 
 bool WriteAll(HANDLE file, const std::string& content) {
@@ -63,8 +77,8 @@ FileIdentity IdentityOf(HANDLE file) {
 
 // Whether `name` still leads to the file a read found. A file that cannot be opened to tell
 // counts as another.
-bool StillTheFileRead(const std::string& name, const FileIdentity& expected) {
-    FileHandle file(CreateFileA(name.c_str(), 0,
+bool StillTheFileRead(const std::wstring& path, const FileIdentity& expected) {
+    FileHandle file(CreateFileW(path.c_str(), 0,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsValid())
@@ -77,7 +91,8 @@ bool StillTheFileRead(const std::string& name, const FileIdentity& expected) {
 
 bool ReadWholeFile(const std::string& name, std::string& content, FileIdentity* identity) {
     content.clear();
-    FileHandle file(CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+    const std::wstring path = win32::LongPath(name);
+    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsValid())
         return false;
@@ -99,36 +114,33 @@ bool ReadWholeFile(const std::string& name, std::string& content, FileIdentity* 
 
 ReplaceResult ReplaceWholeFile(const std::string& name, const std::string& content,
                                const FileIdentity* expected) {
-    if (expected && !StillTheFileRead(name, *expected))
+    const std::wstring path = win32::LongPath(name);
+    if (path.empty() || (expected && !StillTheFileRead(path, *expected)))
         return ReplaceResult::CannotCreate;
-    const DWORD attributes = GetFileAttributesA(name.c_str());
+    const DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES &&
         (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0)
         return ReplaceResult::CannotCreate;
 
-    char temporary[MAX_PATH];
-    if (GetTempFileNameA(FolderOf(name).c_str(), "brv", 0, temporary) == 0)
+    std::wstring temporary;
+    FileHandle file = CreateTemporaryBeside(path, temporary);
+    if (!file.IsValid())
         return ReplaceResult::CannotCreate;
-    FileHandle file(CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.IsValid()) {
-        DeleteFileA(temporary);
-        return ReplaceResult::CannotCreate;
-    }
     const bool written = WriteAll(file.Get(), content);
     file.Close();
     if (!written) {
-        DeleteFileA(temporary);
+        DeleteFileW(temporary.c_str());
         return ReplaceResult::WriteFailed;
     }
 
     // ReplaceFileA keeps the old file's attributes and security; a file that is not there yet
     // is simply renamed into place.
-    if (ReplaceFileA(name.c_str(), temporary, nullptr, REPLACEFILE_WRITE_THROUGH, nullptr,
+    if (ReplaceFileW(path.c_str(), temporary.c_str(), nullptr, REPLACEFILE_WRITE_THROUGH, nullptr,
                      nullptr) ||
-        MoveFileExA(temporary, name.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        MoveFileExW(temporary.c_str(), path.c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return ReplaceResult::Replaced;
-    DeleteFileA(temporary);
+    DeleteFileW(temporary.c_str());
     return ReplaceResult::CannotCreate;
 }
 
