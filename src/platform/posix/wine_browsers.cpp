@@ -281,13 +281,13 @@ bool ReadWinePrefix(const std::string& folder, WinePrefixBrowsers& read) {
     read.cache = shell("Cache");
     // Internet Explorer 4 and later keep the cached files in Content.IE5's subfolders, one level
     // deeper than the cleaning reaches from the cache folder itself.
-    const std::string cacheWindows = ShellFolder(registry, variables, "Cache");
-    if (!read.cache.empty()) {
-        const std::string content = wine::LinuxPathInPrefix(folder, cacheWindows + "\\Content.IE5");
-        struct stat st {};
-        if (!content.empty() && lstat(content.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
-            read.cache = content;
-    }
+    // A folder of its own (lstat: not a link), so it stays inside drive_c as the cache folder is.
+    const std::string content =
+        read.cache.empty() ? "" : posix::FindNameInFolder(read.cache, "Content.IE5");
+    struct stat st {};
+    if (!content.empty() && lstat((read.cache + "/" + content).c_str(), &st) == 0 &&
+        S_ISDIR(st.st_mode))
+        read.cache += "/" + content;
     read.netscapeUser =
         MapFolder(folder, NetscapeFolder(registry.system, "CurrentUser", "Users", "", "DirRoot"),
                   "Netscape 4.x user", read.notes);
