@@ -5,6 +5,7 @@
 #include "support/temp_folder.h"
 
 #include <chrono>
+#include <cstdio>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <set>
@@ -356,7 +357,11 @@ TEST_F(RegistryApi, RefusesWriteAccessToAHiveWhoseModeDeniesWriting) {
     ASSERT_EQ(SetText(key, "v", "kept"), ERROR_SUCCESS);
     RegCloseKey(key);
     std::string before = ReadFile(CurrentUserHive());
+    HKEY writable = Create(HKEY_CURRENT_USER, "Software\\Locked");
     ASSERT_EQ(chmod(CurrentUserHive().c_str(), 0444), 0);
+    // Even a write that would change nothing is refused, as before the hive became read-only.
+    EXPECT_EQ(SetText(writable, "v", "kept"), ERROR_ACCESS_DENIED);
+    RegCloseKey(writable);
 
     HKEY opened = nullptr;
     EXPECT_EQ(Open(HKEY_CURRENT_USER, "Software\\Locked", KEY_ALL_ACCESS, opened),
@@ -375,6 +380,20 @@ TEST_F(RegistryApi, RefusesWriteAccessToAHiveWhoseModeDeniesWriting) {
     EXPECT_EQ(SetText(opened, "v", "x"), ERROR_ACCESS_DENIED);
     RegCloseKey(opened);
     EXPECT_EQ(ReadFile(CurrentUserHive()), before);
+}
+
+// A start writes back every option it read: one already stored as it stands takes no lock.
+TEST_F(RegistryApi, WritesAValueAlreadyStoredWithoutTakingTheLock) {
+    HKEY key = Create(HKEY_CURRENT_USER, "Software\\Options");
+    ASSERT_EQ(SetText(key, "Cookies", "true"), ERROR_SUCCESS);
+    const std::string lock = CurrentUserHive() + ".lock";
+    std::remove(lock.c_str());
+    ASSERT_EQ(mkdir(lock.c_str(), 0700), 0); // no lock can be taken while it is a folder
+    EXPECT_EQ(SetText(key, "Cookies", "true"), ERROR_SUCCESS);
+    EXPECT_EQ(SetText(key, "Cookies", "false"), ERROR_CANTWRITE);
+    EXPECT_EQ(Query(key, "Cookies"), (std::vector<BYTE>{'t', 'r', 'u', 'e', 0}));
+    RegCloseKey(key);
+    rmdir(lock.c_str());
 }
 
 TEST_F(RegistryApi, RefusesWriteAccessWhenTheHiveFolderIsReadOnly) {

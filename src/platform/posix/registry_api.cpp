@@ -137,6 +137,19 @@ LONG ChangeKey(const OpenKey& handle, REGSAM needed,
     });
 }
 
+// Whether the handle's key, as the hive holds it now, has the value with this type and these
+// bytes.
+bool AlreadyHolds(const OpenKey& handle, std::string_view name, DWORD type, const BYTE* data,
+                  DWORD size) {
+    HiveTree hiveRoot;
+    const Key* key = nullptr;
+    if (Locate(handle, hiveRoot, key) != ERROR_SUCCESS)
+        return false;
+    const hive::Value* value = key->FindValue(name);
+    return value && value->type == type &&
+           std::equal(value->data.begin(), value->data.end(), data, data + size);
+}
+
 LONG CopyOut(const std::vector<BYTE>& data, LPBYTE out, LPDWORD size) {
     auto needed = static_cast<DWORD>(data.size());
     if (out) {
@@ -262,6 +275,11 @@ LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType, const BY
     auto handle = Handles().Find(hKey);
     if (!handle)
         return ERROR_INVALID_HANDLE;
+    // A start writes back every option it read; one that is already stored as it stands needs
+    // neither the lock nor a second look at the file. A read-only hive still refuses the write.
+    if ((handle->access & KEY_SET_VALUE) && !hive::HiveIsReadOnly(handle->root) &&
+        AlreadyHolds(*handle, name, dwType, lpData, cbData))
+        return ERROR_SUCCESS;
     std::vector<BYTE> data(lpData, lpData + cbData);
     return ChangeKey(*handle, KEY_SET_VALUE, [&](Key& key, bool& changed) -> LONG {
         // The same type and bytes again leave the file as it is.

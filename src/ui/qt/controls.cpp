@@ -150,7 +150,7 @@ bool TControl::Visible() const {
 }
 
 void TControl::SetFont(const TFont& font) {
-    QFont qtFont(QString::fromStdString(font.name));
+    QFont qtFont(ui::InstalledFamily(QString::fromStdString(font.name)));
     qtFont.setPixelSize(font.pixelHeight);
     qtFont.setBold(font.bold);
     Widget(this)->setFont(qtFont);

@@ -9,6 +9,9 @@ namespace ui {
 inline constexpr int kWindowFontPixels = 11;
 
 void RegisterFontSubstitutes();
+// The family itself where the system has it, else the first of its substitutes it has (else
+// the family itself).
+QString InstalledFamily(const QString& family);
 QFont WindowFont();
 QFont BoldWindowFont();
 
