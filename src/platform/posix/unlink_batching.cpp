@@ -6,6 +6,7 @@
 #include <ctime>
 #include <map>
 #include <mutex>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace brisvane::platform::posix {
@@ -17,12 +18,15 @@ constexpr std::size_t kBatch = 256;
 constexpr int kMeasuredUnlinks = 32;
 constexpr double kWaitingRatio = 2.0;
 
-// How the first plain unlinks on a file system went. Where the thread spends most of an
-// unlink's wall time waiting rather than working (ext4 mounted with discard waits on the disk
-// for each one), batching overlaps those waits; where it works nearly all the time (memory, a
-// disk that discards later) batching only adds the ring's own work.
+// How the first plain unlinks on a file system went. Where the thread blocks in most of them
+// and spends most of their wall time waiting rather than working (ext4 mounted with discard
+// waits on the disk for each one), batching overlaps those waits; where it works nearly all
+// the time (memory, a disk that discards later) batching only adds the ring's own work. The
+// blocking is counted so that a thread merely preempted on a busy machine does not count as
+// waiting.
 struct Measure {
     int unlinks = 0;
+    long blocked = 0;
     double wall = 0;
     double cpu = 0;
     std::optional<bool> batched;
@@ -31,6 +35,12 @@ struct Measure {
 std::mutex g_mutex;
 std::atomic<UnlinkBatching> g_batching{UnlinkBatching::Measured};
 std::map<dev_t, Measure> g_measures;
+
+long VoluntarySwitches() {
+    rusage usage{};
+    getrusage(RUSAGE_THREAD, &usage);
+    return usage.ru_nvcsw;
+}
 
 double Now(clockid_t clock) {
     timespec time{};
@@ -59,7 +69,9 @@ std::optional<bool> Decided(dev_t device) {
 void MeasuredUnlink(int folder, const char* name, dev_t device) {
     const double wallBefore = Now(CLOCK_MONOTONIC);
     const double cpuBefore = Now(CLOCK_THREAD_CPUTIME_ID);
+    const long switchesBefore = VoluntarySwitches();
     const bool unlinked = unlinkat(folder, name, 0) == 0;
+    const bool blocked = VoluntarySwitches() != switchesBefore;
     const double cpu = Now(CLOCK_THREAD_CPUTIME_ID) - cpuBefore;
     const double wall = Now(CLOCK_MONOTONIC) - wallBefore;
     // A failed unlink says nothing of the disk.
@@ -73,9 +85,11 @@ void MeasuredUnlink(int folder, const char* name, dev_t device) {
             return;
         measure.wall += wall;
         measure.cpu += cpu;
+        measure.blocked += blocked ? 1 : 0;
         if (++measure.unlinks < kMeasuredUnlinks)
             return;
-        waits = measure.wall > kWaitingRatio * measure.cpu;
+        waits =
+            2 * measure.blocked >= measure.unlinks && measure.wall > kWaitingRatio * measure.cpu;
         measure.batched = false;
     }
     // The ring is set up only where it is wanted, and outside the lock.

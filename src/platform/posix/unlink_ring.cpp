@@ -93,6 +93,10 @@ private:
                       std::size_t count) {
         for (std::size_t i = from; i < from + count; ++i) {
             io_uring_sqe* entry = io_uring_get_sqe(&m_ring);
+            if (!entry) {
+                Refuse("io_uring has no room left");
+                return 0;
+            }
             io_uring_prep_unlinkat(entry, folder, names[i].c_str(), 0);
             io_uring_sqe_set_data64(entry, i);
         }
