@@ -5,7 +5,12 @@
 // `strace -f` trace when strace is installed, its `-c` total beside), and how the purge grows when
 // every count in the profile doubles. Beside them runs the floor: the least a purge keeping the
 // same rules can do. It also compares the ways of reading a listed file's stored attributes.
+// The purge runs as the program runs it and with its batched unlinks forced on and off, and
+// each file system is reported with whether it discards freed blocks as it frees them.
+#include "bench_support.h"
 #include "cleaner/folder_purge.h"
+#include "platform/posix/unlink_batching.h"
+#include "platform/posix/unlink_ring.h"
 #include "platform/win32.h"
 
 #include <algorithm>
@@ -17,17 +22,12 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
-#include <fstream>
-#include <functional>
-#include <map>
+#include <optional>
 #include <random>
-#include <sstream>
 #include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
-#include <sys/wait.h>
-#include <sys/xattr.h>
 #include <unistd.h>
 #include <vector>
 
@@ -37,101 +37,12 @@
 #endif
 
 namespace fs = std::filesystem;
+using namespace bench;
 
 namespace {
 
-struct ProfileSize {
-    int cacheFolders = 64;
-    int filesPerCacheFolder = 1500;
-    int looseCacheFiles = 20000;
-    int historyFolders = 40;
-    int filesPerHistoryFolder = 50;
-    int cookies = 20000;
-};
-
-// Twice the entries of every kind, so twice the work: twice the cookies, loose cache files,
-// cache folders and History folders, each folder as full as before. The install folder has
-// room for 100 parked History folders, so the base profile holds 40 of them.
-ProfileSize Doubled(ProfileSize size) {
-    size.cacheFolders *= 2;
-    size.looseCacheFiles *= 2;
-    size.historyFolders *= 2;
-    size.cookies *= 2;
-    return size;
-}
-
-void MakeFile(const std::string& path) {
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (fd < 0) {
-        std::perror(path.c_str());
-        std::exit(1);
-    }
-    static const char content[] = "<html><body>cached page of a synthetic profile</body></html>\n";
-    if (write(fd, content, sizeof content - 1) < 0)
-        std::perror(path.c_str());
-    close(fd);
-}
-
-std::string RandomName(std::mt19937& random, const char* alphabet, int length) {
-    const std::string letters = alphabet;
-    std::string name;
-    for (int i = 0; i < length; ++i)
-        name += letters[random() % letters.size()];
-    return name;
-}
-
-// Cookies, History (with desktop.ini) and an IE cache whose own files mix with its folders in
-// the listing; the first entry of the cache and of the install folder is a file, so that the
-// walks' skipped entry holds nothing the other tools would delete.
-void MakeProfile(const std::string& root, const ProfileSize& size, unsigned seed) {
-    std::mt19937 random(seed);
-    fs::create_directories(root + "/Cookies");
-    fs::create_directories(root + "/History");
-    fs::create_directories(root + "/Cache");
-    fs::create_directories(root + "/Install");
-    MakeFile(root + "/Install/!brisvane.txt");
-
-    for (int i = 0; i < size.cookies; ++i)
-        MakeFile(root + "/Cookies/user@site" + std::to_string(i) + ".txt");
-
-    MakeFile(root + "/History/desktop.ini");
-    for (int f = 0; f < size.historyFolders; ++f) {
-        const std::string folder = root + "/History/MSHist" + std::to_string(1000 + f);
-        fs::create_directory(folder);
-        for (int i = 0; i < size.filesPerHistoryFolder; ++i)
-            MakeFile(folder + "/entry" + std::to_string(i) + ".url");
-    }
-
-    const std::string cache = root + "/Cache";
-    MakeFile(cache + "/!first.dat");
-    MakeFile(cache + "/desktop.ini");
-    for (int f = 0; f < size.cacheFolders; ++f) {
-        const std::string folder = cache + "/" +
-                                   RandomName(random, "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789", 8) +
-                                   std::to_string(f);
-        fs::create_directory(folder);
-        for (int i = 0; i < size.filesPerCacheFolder; ++i)
-            MakeFile(folder + "/page" + std::to_string(i) + "[1].htm");
-    }
-    for (int i = 0; i < size.looseCacheFiles; ++i)
-        MakeFile(cache + "/" + RandomName(random, "abcdefghijklmnopqrstuvwxyz", 6) +
-                 std::to_string(i) + ".gif");
-}
-
-// The folders the other tools clear: what the purge clears, "!" files and all.
-std::vector<std::string> ClearedFolders(const std::string& root) {
-    return {root + "/Cookies", root + "/History", root + "/Cache"};
-}
-
 double Seconds(std::chrono::steady_clock::duration duration) {
     return std::chrono::duration<double>(duration).count();
-}
-
-double CpuSeconds(int who) {
-    rusage usage{};
-    getrusage(who, &usage);
-    const auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
 struct Run {
@@ -193,22 +104,6 @@ void FloorPurge(const std::string& root) {
         FloorPurgeFolder(AT_FDCWD, folder.c_str(), 0);
 }
 
-// Runs a program and waits for it; false when it did not end well.
-bool RunProgram(const std::vector<std::string>& arguments) {
-    std::vector<char*> argv;
-    for (const std::string& argument : arguments)
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
-    const pid_t child = fork();
-    if (child == 0) {
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
 std::vector<std::string> FindArguments(const std::string& root) {
     std::vector<std::string> arguments{"find"};
     for (const std::string& folder : ClearedFolders(root))
@@ -224,23 +119,55 @@ std::vector<std::string> RmArguments(const std::string& root) {
     return arguments;
 }
 
-enum class Tool { Purge, Find, Rm, Floor };
-constexpr Tool kTools[] = {Tool::Purge, Tool::Find, Tool::Rm, Tool::Floor};
-constexpr int kToolCount = 4;
-constexpr const char* kToolNames[] = {"purge", "find -delete", "rm -rf", "floor"};
+// The purge three ways: as the program runs it (batching where the first unlinks on the file
+// system show that it pays), and with batching forced on and off.
+enum class Tool { Purge, PurgeBatched, PurgePlain, Find, Rm, Floor };
+constexpr Tool kTools[] = {Tool::Purge, Tool::PurgeBatched, Tool::PurgePlain,
+                           Tool::Find,  Tool::Rm,           Tool::Floor};
+constexpr int kToolCount = 6;
+constexpr const char* kToolNames[] = {"purge",        "purge batched", "purge plain",
+                                      "find -delete", "rm -rf",        "floor"};
+constexpr Tool kPurges[] = {Tool::Purge, Tool::PurgeBatched, Tool::PurgePlain};
 
 const char* NameOf(Tool tool) {
     return kToolNames[static_cast<int>(tool)];
 }
 
+bool IsPurge(Tool tool) {
+    return tool == Tool::Purge || tool == Tool::PurgeBatched || tool == Tool::PurgePlain;
+}
+
+void PurgeAs(Tool tool, const std::string& root) {
+    using brisvane::platform::posix::UnlinkBatching;
+    SetUnlinkBatching(tool == Tool::PurgeBatched ? UnlinkBatching::Always
+                      : tool == Tool::PurgePlain ? UnlinkBatching::Never
+                                                 : UnlinkBatching::Measured);
+    Purge(root);
+    SetUnlinkBatching(UnlinkBatching::Measured);
+}
+
+// The option that runs `tool` alone on a profile, for a system call tracer.
+const char* OnlyOption(Tool tool) {
+    switch (tool) {
+    case Tool::PurgeBatched:
+        return "--purge-batched-only";
+    case Tool::PurgePlain:
+        return "--purge-plain-only";
+    case Tool::Floor:
+        return "--floor-only";
+    default:
+        return "--purge-only";
+    }
+}
+
 Run Timed(Tool tool, const std::string& root) {
-    const bool inProcess = tool == Tool::Purge || tool == Tool::Floor;
+    const bool inProcess = IsPurge(tool) || tool == Tool::Floor;
     const int who = inProcess ? RUSAGE_SELF : RUSAGE_CHILDREN;
     const double cpuBefore = CpuSeconds(who);
     const auto start = std::chrono::steady_clock::now();
     bool ok = true;
-    if (tool == Tool::Purge)
-        Purge(root);
+    if (IsPurge(tool))
+        PurgeAs(tool, root);
     else if (tool == Tool::Floor)
         FloorPurge(root);
     else
@@ -249,29 +176,6 @@ Run Timed(Tool tool, const std::string& root) {
     if (!ok)
         std::fprintf(stderr, "%s failed\n", NameOf(tool));
     return {Seconds(end - start), CpuSeconds(who) - cpuBefore};
-}
-
-struct Count {
-    std::size_t files = 0;
-    std::size_t folders = 0;
-};
-
-Count CountEntries(const std::string& root) {
-    Count count;
-    std::error_code error;
-    for (auto it = fs::recursive_directory_iterator(root, error);
-         it != fs::recursive_directory_iterator(); it.increment(error)) {
-        if (it->is_directory(error) && !it->is_symlink(error))
-            ++count.folders;
-        else
-            ++count.files;
-    }
-    return count;
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 struct Medians {
@@ -328,50 +232,6 @@ Medians Measure(const std::string& workFolder, const ProfileSize& size, const st
     return medians;
 }
 
-// What `strace -f -C` wrote: every call traced, and its own summary table.
-struct TraceCounts {
-    long traced = 0;        // calls in the trace, whatever their name
-    long summaryTotal = -1; // the summary's total, which leaves out calls strace has no name for
-    std::map<std::string, long> byName;
-};
-
-std::vector<std::string> Words(const std::string& line) {
-    std::istringstream fields(line);
-    std::vector<std::string> words;
-    for (std::string word; fields >> word;)
-        words.push_back(word);
-    return words;
-}
-
-TraceCounts ReadTrace(const std::string& traceFile) {
-    TraceCounts counts;
-    std::ifstream in(traceFile);
-    std::string line;
-    bool inSummary = false;
-    while (std::getline(in, line)) {
-        if (line.rfind("% time", 0) == 0)
-            inSummary = true;
-        if (inSummary) {
-            const std::vector<std::string> words = Words(line);
-            if (words.size() >= 5 && words.back() == "total")
-                counts.summaryTotal = std::atol(words[3].c_str());
-            continue;
-        }
-        // "PID name(arguments) = result"; a call cut in two by another process's call is
-        // counted at its start, not again where it resumes.
-        std::size_t at = line.find_first_not_of("0123456789 ");
-        if (at == std::string::npos || line.compare(at, 3, "<..") == 0 ||
-            line.compare(at, 3, "+++") == 0 || line.compare(at, 3, "---") == 0)
-            continue;
-        const std::size_t open = line.find('(', at);
-        if (open == std::string::npos)
-            continue;
-        ++counts.traced;
-        ++counts.byName[line.substr(at, open - at)];
-    }
-    return counts;
-}
-
 bool HaveStrace() {
     return RunProgram({"sh", "-c", "command -v strace >/dev/null"});
 }
@@ -391,10 +251,8 @@ void CountCalls(const std::string& workFolder, const ProfileSize& size, const st
         const std::size_t filesBefore = CountEntries(root).files;
         const std::string trace = workFolder + "/strace.txt";
         std::vector<std::string> arguments{"strace", "-f", "-C", "-qq", "-o", trace, "--"};
-        if (tool == Tool::Purge || tool == Tool::Floor) {
-            arguments.insert(
-                arguments.end(),
-                {SelfPath(), tool == Tool::Purge ? "--purge-only" : "--floor-only", root});
+        if (IsPurge(tool) || tool == Tool::Floor) {
+            arguments.insert(arguments.end(), {SelfPath(), OnlyOption(tool), root});
         } else {
             const auto command = tool == Tool::Find ? FindArguments(root) : RmArguments(root);
             arguments.insert(arguments.end(), command.begin(), command.end());
@@ -413,69 +271,11 @@ void CountCalls(const std::string& workFolder, const ProfileSize& size, const st
                     label.c_str(), NameOf(tool), counts.traced, deleted, perFile(counts.traced),
                     counts.summaryTotal, perFile(counts.summaryTotal));
         for (const auto& [name, calls] : counts.byName) {
-            if (tool == Tool::Purge && calls * 100 >= static_cast<long>(deleted))
+            if (IsPurge(tool) && calls * 100 >= static_cast<long>(deleted))
                 std::printf("    %-16s %.3f per file\n", name.c_str(), perFile(calls));
         }
         std::fflush(stdout);
     }
-}
-
-// How much one read of a listed file's stored attributes costs, each way it can be read
-// without following a link: relative to the folder's descriptor (getxattrat, where the kernel
-// has it), through the folder's descriptor in /proc, by opening the file, and by full path.
-void CompareAttributeReads(const std::string& workFolder) {
-    constexpr int kFiles = 20000;
-    const std::string folder = workFolder + "/a/b/c/d/attributes";
-    fs::create_directories(folder);
-    std::vector<std::string> names;
-    for (int i = 0; i < kFiles; ++i) {
-        names.push_back("page" + std::to_string(i) + "[1].htm");
-        MakeFile(folder + "/" + names.back());
-    }
-    const int held = open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    const std::string proc = "/proc/self/fd/" + std::to_string(held) + "/";
-    char buffer[256];
-    struct XattrArgs {
-        std::uint64_t value;
-        std::uint32_t size;
-        std::uint32_t flags;
-    };
-    const std::vector<std::pair<const char*, std::function<void(const std::string&)>>> ways{
-        {"getxattrat on the folder",
-         [&](const std::string& name) {
-             XattrArgs args{reinterpret_cast<std::uintptr_t>(buffer), sizeof buffer, 0};
-             syscall(SYS_getxattrat, held, name.c_str(), AT_SYMLINK_NOFOLLOW, "user.DOSATTRIB",
-                     &args, sizeof args);
-         }},
-        {"lgetxattr /proc/self/fd/N/name",
-         [&](const std::string& name) {
-             lgetxattr((proc + name).c_str(), "user.DOSATTRIB", buffer, sizeof buffer);
-         }},
-        {"openat + fgetxattr + close",
-         [&](const std::string& name) {
-             const int fd = openat(held, name.c_str(),
-                                   O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-             fgetxattr(fd, "user.DOSATTRIB", buffer, sizeof buffer);
-             close(fd);
-         }},
-        {"lgetxattr by full path",
-         [&](const std::string& name) {
-             lgetxattr((folder + "/" + name).c_str(), "user.DOSATTRIB", buffer, sizeof buffer);
-         }},
-    };
-    std::printf("attribute read, cpu per file (median of 5 passes over %d files):\n", kFiles);
-    for (const auto& [label, read] : ways) {
-        std::vector<double> passes;
-        for (int pass = 0; pass < 5; ++pass) {
-            const double before = CpuSeconds(RUSAGE_SELF);
-            for (const std::string& name : names)
-                read(name);
-            passes.push_back(CpuSeconds(RUSAGE_SELF) - before);
-        }
-        std::printf("  %-32s %.3f us\n", label, Median(passes) / kFiles * 1e6);
-    }
-    close(held);
-    fs::remove_all(workFolder + "/a");
 }
 
 struct Figures {
@@ -484,14 +284,37 @@ struct Figures {
 };
 
 void PrintRatios(const std::string& label, const Medians& medians) {
-    const Run& purge = medians.of[0];
-    for (const Tool tool : {Tool::Find, Tool::Rm, Tool::Floor}) {
-        const Run& other = medians.of[static_cast<int>(tool)];
-        std::printf("%s: purge %.3f s (cpu %.3f s), %s %.3f s (cpu %.3f s): wall ratio %.2f, "
-                    "cpu ratio %.2f\n",
-                    label.c_str(), purge.wall, purge.cpu, NameOf(tool), other.wall, other.cpu,
-                    purge.wall / other.wall, purge.cpu / other.cpu);
+    for (const Tool purgeTool : kPurges) {
+        const Run& purge = medians.of[static_cast<int>(purgeTool)];
+        for (const Tool tool : {Tool::PurgePlain, Tool::Find, Tool::Rm, Tool::Floor}) {
+            if (tool == purgeTool)
+                continue;
+            const Run& other = medians.of[static_cast<int>(tool)];
+            std::printf("%s: %s %.3f s (cpu %.3f s), %s %.3f s (cpu %.3f s): wall ratio %.2f, "
+                        "cpu ratio %.2f\n",
+                        label.c_str(), NameOf(purgeTool), purge.wall, purge.cpu, NameOf(tool),
+                        other.wall, other.cpu, purge.wall / other.wall, purge.cpu / other.cpu);
+        }
     }
+}
+
+// Whether the file system holding `folder` discards as it frees, by its mount options, and
+// what the purge's own timing of its first unlinks there chose.
+void PrintDiscards(const std::string& folder) {
+    const MountFacts mount = MountOf(folder);
+    struct stat st {};
+    const bool known = stat(folder.c_str(), &st) == 0;
+    const std::optional<bool> batched =
+        known ? brisvane::platform::posix::BatchingChosenFor(st.st_dev) : std::nullopt;
+    const std::string refusal = brisvane::platform::posix::UnlinkRingRefusal();
+    std::printf("file system %s, mounted %s; the purge's timing chose %s%s%s\n",
+                mount.found ? mount.type.c_str() : "(mount not found)",
+                mount.discards ? "with discard (freed blocks discarded synchronously)"
+                               : "without discard",
+                !batched   ? "nothing yet"
+                : *batched ? "batched unlinks"
+                           : "plain unlinks",
+                refusal.empty() ? "" : "; no io_uring: ", refusal.c_str());
 }
 
 void MeasureIn(const std::string& parent, int rounds, bool doubled, bool countCalls) {
@@ -512,6 +335,7 @@ void MeasureIn(const std::string& parent, int rounds, bool doubled, bool countCa
     figures.base = Measure(workFolder, ProfileSize{}, "base", rounds);
     if (doubled)
         figures.doubled = Measure(workFolder, Doubled(ProfileSize{}), "double", rounds);
+    PrintDiscards(workFolder);
     fs::remove_all(workFolder);
 
     std::printf("-- %s, medians of %d interleaved rounds\n", parent.c_str(), rounds);
@@ -539,9 +363,11 @@ std::string BuildFolder() {
 
 int main(int argc, char** argv) {
     // One step alone, for a profiler or a system call tracer.
-    if (argc == 3 && std::string(argv[1]) == "--purge-only") {
-        Purge(argv[2]);
-        return 0;
+    for (const Tool tool : kPurges) {
+        if (argc == 3 && argv[1] == std::string(OnlyOption(tool))) {
+            PurgeAs(tool, argv[2]);
+            return 0;
+        }
     }
     if (argc == 3 && std::string(argv[1]) == "--floor-only") {
         FloorPurge(argv[2]);

@@ -92,7 +92,7 @@ void PurgeFiles() {
             continue;
         // An entry gone since it was listed has every bit set: it is no plain file.
         if (IsPlainFile(entries.Attributes()))
-            entries.Delete();
+            entries.DeleteLater();
     }
 }
 

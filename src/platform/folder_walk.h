@@ -116,6 +116,11 @@ public:
     // Deletes the entry as DeleteFileA would by its name: a folder, a link to a folder and a
     // read-only file are refused. A link is removed itself, never what it leads to.
     bool Delete();
+    // Deletes the entry as Delete() would, at the latest when the listing closes or another call
+    // here acts on the folder, and tells nothing: on Linux the unlinks of a walk may go to the
+    // kernel together, which pays where the disk makes each one wait. For walks that look at
+    // the folder only through this listing; one that needs the result calls Delete().
+    void DeleteLater();
     // Makes the entry current as EnterSubfolder would: only a folder of its own, on the same
     // file system, never through a link.
     bool EnterAsSubfolder();

@@ -1,5 +1,6 @@
 #include "platform/posix/dos_attributes.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
@@ -7,6 +8,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <linux/limits.h>
+#include <mutex>
 #include <string>
 #include <sys/syscall.h>
 #include <sys/xattr.h>
@@ -102,9 +104,11 @@ template <typename Get> std::optional<StoredDosAttrib> ReadWhole(Get get) {
         if (size >= 0)
             return Interpret(std::string_view(large.data(), static_cast<std::size_t>(size)));
     }
-    // ENOTSUP is EOPNOTSUPP on Linux: a file system that keeps no extended attributes.
-    if (errno == ENODATA || errno == ENOTSUP)
+    if (errno == ENODATA)
         return StoredDosAttrib{};
+    // ENOTSUP is EOPNOTSUPP on Linux: a file system that keeps no extended attributes.
+    if (errno == ENOTSUP)
+        return StoredDosAttrib{StoredDosAttrib::State::None, 0, true};
     return std::nullopt;
 }
 
@@ -192,6 +196,44 @@ DWORD AttributesFrom(const struct stat& st, std::string_view name, const StoredD
 
 constexpr StoredDosAttrib kUnknown{StoredDosAttrib::State::Unknown, 0};
 
+// The file systems, by device, that answered that they keep no extended attributes: none of
+// their files can carry stored bits, so they are not asked again (on ramfs that read was a
+// sixth of a purge's time). Any other failure is asked again, file by file.
+class FileSystemsKeepingNone {
+public:
+    bool Has(dev_t device) {
+        if (!m_any.load(std::memory_order_acquire))
+            return false;
+        const std::lock_guard lock(m_mutex);
+        return std::find(m_devices.begin(), m_devices.end(), device) != m_devices.end();
+    }
+
+    void Add(dev_t device) {
+        const std::lock_guard lock(m_mutex);
+        if (std::find(m_devices.begin(), m_devices.end(), device) == m_devices.end())
+            m_devices.push_back(device);
+        m_any.store(true, std::memory_order_release);
+    }
+
+private:
+    std::atomic<bool> m_any{false};
+    std::mutex m_mutex;
+    std::vector<dev_t> m_devices;
+};
+
+FileSystemsKeepingNone g_keepingNone;
+
+// What is stored on the entry whose lstat is `st`, as `read` reads it, unless its file system
+// has already said that it keeps none.
+template <typename Read> StoredDosAttrib StoredOn(const struct stat& st, Read read) {
+    if (g_keepingNone.Has(st.st_dev))
+        return StoredDosAttrib{StoredDosAttrib::State::None, 0, true};
+    const StoredDosAttrib stored = read();
+    if (stored.keptByNone)
+        g_keepingNone.Add(st.st_dev);
+    return stored;
+}
+
 } // namespace
 
 std::optional<DWORD> ParseDosAttrib(std::string_view value) {
@@ -277,7 +319,7 @@ DWORD AttributesOf(const std::string& path, std::string_view name, const struct 
         const bool toFolder = stat(path.c_str(), &target) == 0 && S_ISDIR(target.st_mode);
         return AttributesFrom(st, name, StoredDosAttrib{}, toFolder);
     }
-    return AttributesFrom(st, name, ReadDosAttrib(path), false);
+    return AttributesFrom(st, name, StoredOn(st, [&] { return ReadDosAttrib(path); }), false);
 }
 
 DWORD AttributesAt(int folder, const char* name, const struct stat& st) {
@@ -286,7 +328,8 @@ DWORD AttributesAt(int folder, const char* name, const struct stat& st) {
         const bool toFolder = fstatat(folder, name, &target, 0) == 0 && S_ISDIR(target.st_mode);
         return AttributesFrom(st, name, StoredDosAttrib{}, toFolder);
     }
-    return AttributesFrom(st, name, ReadDosAttribAt(folder, name), false);
+    return AttributesFrom(st, name, StoredOn(st, [&] { return ReadDosAttribAt(folder, name); }),
+                          false);
 }
 
 } // namespace brisvane::platform::posix

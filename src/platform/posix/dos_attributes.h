@@ -20,6 +20,8 @@ struct StoredDosAttrib {
     };
     State state = State::None;
     DWORD bits = 0;
+    // None because the file system said it keeps no extended attributes at all.
+    bool keptByNone = false;
 };
 
 // The DOS bits a "user.DOSATTRIB" value holds: the text form ("0x22") or Samba's versioned

@@ -4,11 +4,13 @@
 #include "platform/posix/file_api.h"
 #include "platform/posix/name_case.h"
 #include "platform/posix/path_lookup.h"
+#include "platform/posix/unlink_batching.h"
 
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -213,8 +215,20 @@ struct FolderEntries::State {
     unsigned char type = DT_UNKNOWN;
     bool attributesRead = false;
     DWORD attributes = INVALID_FILE_ATTRIBUTES;
+    dev_t device = 0; // the file system of the entry whose attributes were read
+    // Unlinks handed over by DeleteLater and perhaps not done yet; `queued` when the current
+    // entry's is one of them.
+    std::optional<posix::PendingUnlinks> pending;
+    bool queued = false;
 
     int Folder() const { return folder; }
+
+    // Every unlink handed over is done, before anything else looks at the folder.
+    void Settle() {
+        if (pending)
+            pending->Finish();
+        queued = false;
+    }
 
     // The type by the entry's lstat when the file system does not tell it in the listing.
     void SettleType() {
@@ -245,6 +259,7 @@ struct FolderEntries::State {
 
     bool Next() {
         attributesRead = false;
+        queued = false;
         if (ordered) {
             if (next == listed.size())
                 return false;
@@ -278,6 +293,7 @@ FolderEntries::FolderEntries(Order order) : m_state(std::make_unique<State>()) {
 }
 
 FolderEntries::~FolderEntries() {
+    m_state->pending.reset();
     if (m_state->dir)
         closedir(m_state->dir);
 }
@@ -306,23 +322,39 @@ DWORD FolderEntries::Attributes() {
     State& state = *m_state;
     if (!state.name)
         return INVALID_FILE_ATTRIBUTES;
+    // An entry whose unlink was handed over is read again once that is done.
+    if (state.queued)
+        state.Settle();
     if (!state.attributesRead) {
-        struct stat st;
+        struct stat st {};
         state.attributes = fstatat(state.Folder(), state.name, &st, AT_SYMLINK_NOFOLLOW) == 0
                                ? posix::AttributesAt(state.Folder(), state.name, st)
                                : INVALID_FILE_ATTRIBUTES;
+        state.device = st.st_dev;
         state.attributesRead = true;
     }
     return state.attributes;
 }
 
-bool FolderEntries::Delete() {
-    const DWORD attributes = Attributes();
+namespace {
+
+// Why the entry with these attributes may not be deleted; ERROR_SUCCESS when it may.
+DWORD RefusalToDelete(DWORD attributes) {
     if (attributes == INVALID_FILE_ATTRIBUTES)
-        return Fail(ERROR_FILE_NOT_FOUND);
+        return ERROR_FILE_NOT_FOUND;
     // Read-only by its mode bits or its stored bits; root could delete it, Windows would not.
     if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY))
-        return Fail(ERROR_ACCESS_DENIED);
+        return ERROR_ACCESS_DENIED;
+    return ERROR_SUCCESS;
+}
+
+} // namespace
+
+bool FolderEntries::Delete() {
+    const DWORD refusal = RefusalToDelete(Attributes());
+    if (refusal != ERROR_SUCCESS)
+        return Fail(refusal);
+    m_state->Settle();
     // Removes the name in the listed folder itself: whatever has been put there since the
     // attributes were read, no link is followed and nothing is opened.
     if (unlinkat(m_state->Folder(), m_state->name, 0) != 0)
@@ -332,15 +364,29 @@ bool FolderEntries::Delete() {
     return true;
 }
 
+void FolderEntries::DeleteLater() {
+    State& state = *m_state;
+    if (RefusalToDelete(Attributes()) != ERROR_SUCCESS)
+        return;
+    if (!state.pending)
+        state.pending.emplace(state.Folder());
+    // The same unlink as Delete's, relative to the listed folder, perhaps batched with others.
+    state.pending->Add(state.name, state.device);
+    state.queued = true;
+    state.attributesRead = false;
+}
+
 bool FolderEntries::EnterAsSubfolder() {
     if (!m_state->name || !IsEntryName(m_state->name) || IsLink())
         return Fail(ERROR_DIRECTORY);
+    m_state->Settle();
     return EnterAt(m_state->Folder(), m_state->name);
 }
 
 bool FolderEntries::RemoveFolder() {
     if (!m_state->name || !IsEntryName(m_state->name) || IsLink())
         return Fail(ERROR_ACCESS_DENIED);
+    m_state->Settle();
     // Removes the name in the listed folder itself; a link put there since is no folder to
     // rmdir, and no link is followed.
     if (unlinkat(m_state->Folder(), m_state->name, AT_REMOVEDIR) != 0)
@@ -354,6 +400,7 @@ bool FolderEntries::MoveInto(const HeldFolder& target, const std::string& newNam
         return Fail(ERROR_INVALID_NAME);
     if (!target.Valid())
         return Fail(ERROR_PATH_NOT_FOUND);
+    m_state->Settle();
     return MoveAt(m_state->Folder(), m_state->name, target.m_descriptor, newName);
 }
 

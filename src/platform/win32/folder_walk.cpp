@@ -275,6 +275,10 @@ bool FolderEntries::Delete() {
     return DeleteEntry(m_state->Ref());
 }
 
+void FolderEntries::DeleteLater() {
+    Delete();
+}
+
 bool FolderEntries::EnterAsSubfolder() {
     if (!m_state->IsEntry() || IsLink())
         return Fail(ERROR_DIRECTORY);
