@@ -36,6 +36,11 @@ using EditSink = std::function<std::optional<ParseError>(const RegEdit& edit)>;
 // handing each edit to sink as it is read. On failure nothing is guaranteed about the edits
 // already handed over.
 std::optional<ParseError> ParseRegDocument(std::string_view bytes, const EditSink& sink);
+// Fills the buffer with the next bytes of a document and says how many; 0 at its end.
+using ByteSource = std::function<std::size_t(char* buffer, std::size_t size)>;
+// The same as ParseRegDocument, the document read from source in fixed-size chunks: however
+// long it is, only about one chunk of it is held at a time.
+std::optional<ParseError> ParseRegStream(const ByteSource& source, const EditSink& sink);
 // The same, collecting the edits.
 std::optional<ParseError> ParseRegDocument(std::string_view bytes, std::vector<RegEdit>& edits);
 
@@ -46,6 +51,12 @@ inline constexpr std::string_view kRegedit4Header = "REGEDIT4";
 std::string SerializeHive(const Key& root, std::string_view rootName, std::size_t expectedSize = 0);
 // The sections of a settled key and everything below it; fullName is its section name.
 void SerializeKey(const Key& key, const std::string& fullName, std::string& out);
+
+// Takes serialized text as it is made; false stops the writing.
+using TextSink = std::function<bool(std::string_view text)>;
+// The same text as SerializeHive, handed to sink in pieces of about a chunk, so that the whole
+// text is never held; false when sink refused a piece.
+bool SerializeHiveTo(const Key& root, std::string_view rootName, const TextSink& sink);
 
 // Where the next '"' or '\' lies, the two characters a quoted text escapes; find_first_of
 // would search the two for every character.

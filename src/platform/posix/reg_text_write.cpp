@@ -87,7 +87,40 @@ constexpr std::size_t kSerializeSlack = 64 * 1024;
 
 } // namespace
 
-void SerializeKey(const Key& key, const std::string& fullName, std::string& out) {
+namespace {
+
+// With sink, hands out on once it holds a chunk and starts it afresh; without, makes room.
+bool Spill(std::string& out, const TextSink* sink) {
+    constexpr std::size_t kChunk = 1 << 20;
+    if (!sink) {
+        // A large hive's text grows fourfold, so that it is rarely moved; room not yet written
+        // costs nothing.
+        if (out.capacity() - out.size() < kSerializeSlack)
+            out.reserve(std::max(out.capacity() * 4, kSerializeSlack * 4));
+        return true;
+    }
+    if (out.size() < kChunk)
+        return true;
+    if (!(*sink)(out))
+        return false;
+    out.clear();
+    return true;
+}
+
+// The values of a key, a line each.
+bool AppendValues(const Key& key, std::string& out, const TextSink* sink) {
+    for (const Value& value : key.Values()) {
+        AppendValue(out, value);
+        if (sink && !Spill(out, sink))
+            return false;
+    }
+    out += "\r\n";
+    return true;
+}
+
+// Appends the sections of key and everything below it to out, spilled as it grows.
+bool AppendSections(const Key& key, const std::string& fullName, std::string& out,
+                    const TextSink* sink) {
     // Depth first with a stack of our own: each entry is a key and the length its section name
     // has in `name`, which grows and shrinks as the walk goes down and up.
     struct Pending {
@@ -104,38 +137,53 @@ void SerializeKey(const Key& key, const std::string& fullName, std::string& out)
             name += '\\';
             name += next.key->Name();
         }
-        // A large hive's text grows fourfold, so that it is rarely moved; room not yet written
-        // costs nothing.
-        if (out.capacity() - out.size() < kSerializeSlack)
-            out.reserve(std::max(out.capacity() * 4, kSerializeSlack * 4));
+        if (!Spill(out, sink))
+            return false;
         out += '[';
         out += name;
         out += "]\r\n";
-        for (const Value& value : next.key->Values())
-            AppendValue(out, value);
-        out += "\r\n";
+        if (!AppendValues(*next.key, out, sink))
+            return false;
         const auto& subkeys = next.key->Subkeys();
         for (auto subkey = subkeys.rbegin(); subkey != subkeys.rend(); ++subkey)
             pending.push_back({subkey->get(), name.size()});
     }
+    return true;
 }
 
-std::string SerializeHive(const Key& root, std::string_view rootName, std::size_t expectedSize) {
-    std::string out;
-    out.reserve(expectedSize);
+bool AppendHive(const Key& root, std::string_view rootName, std::string& out,
+                const TextSink* sink) {
     out += kRegedit4Header;
     out += "\r\n\r\n";
     if (!root.Values().empty()) {
         out += '[';
         out += rootName;
         out += "]\r\n";
-        for (const Value& value : root.Values())
-            AppendValue(out, value);
-        out += "\r\n";
+        if (!AppendValues(root, out, sink))
+            return false;
     }
     for (const auto& subkey : root.Subkeys())
-        SerializeKey(*subkey, std::string(rootName) + "\\" + subkey->Name(), out);
+        if (!AppendSections(*subkey, std::string(rootName) + "\\" + subkey->Name(), out, sink))
+            return false;
+    return true;
+}
+
+} // namespace
+
+void SerializeKey(const Key& key, const std::string& fullName, std::string& out) {
+    AppendSections(key, fullName, out, nullptr);
+}
+
+std::string SerializeHive(const Key& root, std::string_view rootName, std::size_t expectedSize) {
+    std::string out;
+    out.reserve(expectedSize);
+    AppendHive(root, rootName, out, nullptr);
     return out;
+}
+
+bool SerializeHiveTo(const Key& root, std::string_view rootName, const TextSink& sink) {
+    std::string out;
+    return AppendHive(root, rootName, out, &sink) && (out.empty() || sink(out));
 }
 
 } // namespace brisvane::platform::hive
