@@ -85,7 +85,7 @@ int Query(const Arguments& args, Streams& io) {
         if (part.size() > 255 || part.find_first_of("\r\n") != std::string::npos)
             Check(ERROR_INVALID_PARAMETER, name);
     std::shared_ptr<const hive::Key> tree;
-    Check(hive::ReadHiveKey(name.root, name.parts, tree), name);
+    Check(hive::ReadHiveKey(name.root, name.parts, tree, options.valueName), name);
     const hive::Key& key = *tree->Find(name.parts);
     io.out << "\n" << name.display << "\n";
     if (options.valueName) {

@@ -363,8 +363,8 @@ LONG ReadHive(Root root, std::shared_ptr<const Key>& out) {
     return parsed.result;
 }
 
-LONG ReadHiveKey(Root root, const std::vector<std::string>& path,
-                 std::shared_ptr<const Key>& tree) {
+LONG ReadHiveKey(Root root, const std::vector<std::string>& path, std::shared_ptr<const Key>& tree,
+                 const std::optional<std::string>& onlyValue) {
     const std::string file = HivePath(root);
     auto parsed = std::make_shared<Key>();
     posix::Descriptor hive;
@@ -385,7 +385,7 @@ LONG ReadHiveKey(Root root, const std::vector<std::string>& path,
     const ByteSource source = [&](char* buffer, std::size_t size) {
         return posix::ReadSome(hive.Get(), buffer, size, failed);
     };
-    OneKeyApplier applier(RootName(root), path, *parsed);
+    OneKeyApplier applier(RootName(root), path, *parsed, onlyValue);
     const auto parse = [&](const EditSink& sink) { return ParseRegStream(source, sink); };
     const std::optional<ParseError> error = CheckedEdits(root, parse, applier);
     if (failed)

@@ -13,6 +13,10 @@ bool OneKeyApplier::OnTheWay(const std::vector<std::string>& path) const {
     return true;
 }
 
+bool OneKeyApplier::Wanted(const std::string& valueName) const {
+    return !m_onlyValue || NamesEqual(valueName, *m_onlyValue);
+}
+
 std::optional<ParseError> OneKeyApplier::Create(const RegEdit& edit, std::size_t parts) {
     m_cut.kind = RegEdit::Kind::CreateKey;
     m_cut.line = edit.line;
@@ -31,13 +35,14 @@ std::optional<ParseError> OneKeyApplier::ApplyToRoot(const RegEdit& edit) {
     case RegEdit::Kind::CreateKey:
         return depth == kept ? m_applier.ApplyToRoot(edit) : Create(edit, kept);
     case RegEdit::Kind::SetValue:
-        // Another key's value only makes its key.
-        return depth == key ? m_applier.ApplyToRoot(edit) : Create(edit, kept);
+        // Another key's value only makes its key; so does a value not asked for.
+        return depth == key && Wanted(edit.value.name) ? m_applier.ApplyToRoot(edit)
+                                                       : Create(edit, kept);
     case RegEdit::Kind::DeleteKey:
         // Deleting deeper leaves the direct subkey as it was.
         return depth == kept ? m_applier.ApplyToRoot(edit) : std::nullopt;
     case RegEdit::Kind::DeleteValue:
-        return depth == key ? m_applier.ApplyToRoot(edit) : std::nullopt;
+        return depth == key && Wanted(edit.value.name) ? m_applier.ApplyToRoot(edit) : std::nullopt;
     }
     return std::nullopt;
 }

@@ -15,11 +15,13 @@ namespace brisvane::platform::hive {
 
 // Applies each edit of one root, cut down to what it does to the key at path, to a tree that
 // holds only that key, the keys above it and its direct subkeys (empty). The key ends up with
-// the values and subkeys that applying every edit in full would have given it.
+// the values and subkeys that applying every edit in full would have given it; of its values
+// only the one named onlyValue, when given.
 class OneKeyApplier {
 public:
-    OneKeyApplier(std::string_view rootName, std::vector<std::string> path, Key& tree)
-        : m_path(std::move(path)), m_applier(rootName, tree) {}
+    OneKeyApplier(std::string_view rootName, std::vector<std::string> path, Key& tree,
+                  std::optional<std::string> onlyValue = std::nullopt)
+        : m_path(std::move(path)), m_onlyValue(std::move(onlyValue)), m_applier(rootName, tree) {}
     std::optional<ParseError> ApplyToRoot(const RegEdit& edit);
 
 private:
@@ -28,7 +30,11 @@ private:
     // Creating the first parts parts of path: what a deeper edit leaves on the way.
     std::optional<ParseError> Create(const RegEdit& edit, std::size_t parts);
 
+    // Whether the key's value of this name is kept.
+    bool Wanted(const std::string& valueName) const;
+
     std::vector<std::string> m_path;
+    std::optional<std::string> m_onlyValue;
     EditApplier m_applier;
     RegEdit m_cut;
 };
