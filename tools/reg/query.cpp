@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <memory>
 #include <ostream>
+#include <span>
+#include <string_view>
 
 namespace tools::reg {
 
@@ -33,7 +35,7 @@ std::string TypeName(DWORD type) {
     }
 }
 
-std::string FormatData(DWORD type, const std::vector<BYTE>& data) {
+std::string FormatData(DWORD type, std::span<const BYTE> data) {
     auto number = [&](std::size_t size) {
         unsigned long long n = 0;
         for (std::size_t i = size; i-- > 0;)
@@ -68,7 +70,7 @@ std::string FormatData(DWORD type, const std::vector<BYTE>& data) {
     return hex;
 }
 
-void PrintValue(Streams& io, const std::string& name, DWORD type, const std::vector<BYTE>& data) {
+void PrintValue(Streams& io, std::string_view name, DWORD type, std::span<const BYTE> data) {
     io.out << "    " << (name.empty() ? "(Default)" : name) << "    " << TypeName(type) << "    "
            << FormatData(type, data) << "\n";
 }

@@ -47,8 +47,9 @@ void FoldedIndex::Grow() {
     std::size_t live = 0;
     for (const Slot& slot : old)
         live += slot.position != kFree && slot.position != kGone;
+    // Half full after growing: a large list's index is the size of the list, not twice it.
     std::size_t size = 16;
-    while (size * 3 < (live + 1) * 8)
+    while (size < (live + 1) * 2)
         size *= 2;
     m_slots.assign(size, Slot{});
     m_taken = 0;

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cassert>
-#include <iterator>
 
 namespace brisvane::platform::hive {
 
@@ -20,54 +19,89 @@ constexpr std::size_t kIndexFrom = 8;
 
 } // namespace
 
+StoredBytes StoredBytes::Make(std::pmr::memory_resource& store, const void* bytes,
+                              std::size_t size) {
+    StoredBytes made;
+    if (size == 0)
+        return made;
+    void* block = store.allocate(sizeof(std::uint32_t) + size, alignof(std::uint32_t));
+    auto* length = static_cast<std::uint32_t*>(block);
+    *length = static_cast<std::uint32_t>(size);
+    std::memcpy(length + 1, bytes, size);
+    made.m_block = length;
+    return made;
+}
+
 bool NamesEqual(std::string_view a, std::string_view b) {
     // Most names are looked up as they were written.
     return a == b || posix::NamesEqualIgnoringCase(a, b);
 }
 
-Key::Key(std::string name) : m_name(std::move(name)) {}
-
-Key::Key(Key&&) noexcept = default;
-
-void Key::ReleaseSubkeys(std::vector<std::unique_ptr<Key>>& subkeys) {
-    std::vector<std::unique_ptr<Key>> pending = std::move(subkeys);
-    subkeys.clear();
-    while (!pending.empty()) {
-        std::unique_ptr<Key> key = std::move(pending.back());
-        pending.pop_back();
-        if (!key)
-            continue;
-        std::move(key->m_subkeys.begin(), key->m_subkeys.end(), std::back_inserter(pending));
-        key->m_subkeys.clear();
-    }
+Key::Key(std::string_view name) : m_extras(std::make_unique<Extras>()) {
+    m_extras->store = std::make_unique<std::pmr::monotonic_buffer_resource>();
+    m_store = m_extras->store.get();
+    m_name = StoredText::Make(*m_store, name);
 }
 
-Key::~Key() {
-    ReleaseSubkeys(m_subkeys);
-}
+Key::Key(std::string_view name, std::pmr::memory_resource& store)
+    : m_name(StoredText::Make(store, name)), m_store(&store) {}
+
+Key::Key(Key&& other) noexcept
+    : m_name(other.m_name), m_subkeys(std::move(other.m_subkeys)),
+      m_values(std::move(other.m_values)), m_extras(std::move(other.m_extras)),
+      m_store(other.m_store), m_removedSubkeys(std::exchange(other.m_removedSubkeys, 0)),
+      m_subkeysUnsorted(std::exchange(other.m_subkeysUnsorted, false)) {}
 
 Key& Key::operator=(Key&& other) noexcept {
     if (this != &other) {
-        ReleaseSubkeys(m_subkeys);
-        m_name = std::move(other.m_name);
+        ReleaseSubkeys(m_subkeys.Span());
+        m_name = other.m_name;
         m_subkeys = std::move(other.m_subkeys);
-        m_subkeyIndex = std::move(other.m_subkeyIndex);
         m_values = std::move(other.m_values);
-        m_valueIndex = std::move(other.m_valueIndex);
-        m_valueHoles = std::move(other.m_valueHoles);
-        m_removedSubkeys = other.m_removedSubkeys;
-        m_subkeysUnsorted = other.m_subkeysUnsorted;
+        m_extras = std::move(other.m_extras);
+        m_store = other.m_store;
+        m_removedSubkeys = std::exchange(other.m_removedSubkeys, 0);
+        m_subkeysUnsorted = std::exchange(other.m_subkeysUnsorted, false);
     }
     return *this;
 }
 
+Key::~Key() {
+    ReleaseSubkeys(m_subkeys.Span());
+}
+
+// The keys lie in the arena: only what they hold elsewhere is let go. Each subkey's own tree
+// is walked with a stack as deep as it is wide, never a list of every key.
+void Key::ReleaseSubkeys(std::span<Key*> subkeys) {
+    std::vector<Key*> pending;
+    for (Key*& subkey : subkeys) {
+        pending.push_back(std::exchange(subkey, nullptr));
+        while (!pending.empty()) {
+            Key* key = pending.back();
+            pending.pop_back();
+            if (!key)
+                continue;
+            const std::span<Key*> below = key->m_subkeys.Span();
+            pending.insert(pending.end(), below.begin(), below.end());
+            key->m_subkeys.Resize(0);
+            key->~Key();
+        }
+    }
+}
+
+Key::Extras& Key::Extra() {
+    if (!m_extras)
+        m_extras = std::make_unique<Extras>();
+    return *m_extras;
+}
+
 std::size_t Key::SubkeyAt(std::string_view name, std::uint64_t hash) const {
     auto matches = [&](std::size_t at) {
-        const Key* key = m_subkeys[at].get();
-        return key && NamesEqual(key->m_name, name);
+        const Key* key = m_subkeys[at];
+        return key && NamesEqual(key->Name(), name);
     };
-    if (m_subkeyIndex)
-        return m_subkeyIndex->Find(hash, matches);
+    if (const FoldedIndex* index = SubkeyIndex())
+        return index->Find(hash, matches);
     for (std::size_t at = 0; at < m_subkeys.size(); ++at)
         if (matches(at))
             return at;
@@ -75,18 +109,21 @@ std::size_t Key::SubkeyAt(std::string_view name, std::uint64_t hash) const {
 }
 
 void Key::IndexSubkeys() {
-    m_subkeyIndex.reset();
+    if (m_extras)
+        m_extras->subkeyIndex.reset();
     if (m_subkeys.size() < kIndexFrom)
         return;
-    m_subkeyIndex = std::make_unique<FoldedIndex>();
+    auto index = std::make_unique<FoldedIndex>();
+    index->Reserve(m_subkeys.size());
     for (std::size_t at = 0; at < m_subkeys.size(); ++at)
         if (m_subkeys[at])
-            m_subkeyIndex->Add(HashOf(m_subkeys[at]->m_name), at);
+            index->Add(HashOf(m_subkeys[at]->Name()), at);
+    Extra().subkeyIndex = std::move(index);
 }
 
 Key* Key::FindSubkey(std::string_view name) {
     const std::size_t at = SubkeyAt(name, HashOf(name));
-    return at == FoldedIndex::kNone ? nullptr : m_subkeys[at].get();
+    return at == FoldedIndex::kNone ? nullptr : m_subkeys[at];
 }
 
 const Key* Key::FindSubkey(std::string_view name) const {
@@ -101,15 +138,16 @@ Key& Key::AddSubkey(std::string_view name, bool* created) {
     if (at != FoldedIndex::kNone)
         return *m_subkeys[at];
     // Keys mostly come in the order they are listed in; only others need a sort later.
-    const Key* last = m_subkeys.empty() ? nullptr : m_subkeys.back().get();
-    if (!m_subkeys.empty() && (!last || posix::CompareNamesIgnoringCase(last->m_name, name) > 0))
+    const Key* last = m_subkeys.empty() ? nullptr : m_subkeys.back();
+    if (!m_subkeys.empty() && (!last || posix::CompareNamesIgnoringCase(last->Name(), name) > 0))
         m_subkeysUnsorted = true;
-    m_subkeys.push_back(std::make_unique<Key>(std::string(name)));
-    if (m_subkeyIndex)
-        m_subkeyIndex->Add(hash, m_subkeys.size() - 1);
+    Key* key = new (m_store->allocate(sizeof(Key), alignof(Key))) Key(name, *m_store);
+    m_subkeys.PushBack(*m_store, key);
+    if (FoldedIndex* index = SubkeyIndex())
+        index->Add(hash, m_subkeys.size() - 1);
     else if (m_subkeys.size() >= kIndexFrom)
         IndexSubkeys();
-    return *m_subkeys.back();
+    return *key;
 }
 
 bool Key::RemoveSubkey(std::string_view name) {
@@ -117,18 +155,16 @@ bool Key::RemoveSubkey(std::string_view name) {
     const std::size_t at = SubkeyAt(name, hash);
     if (at == FoldedIndex::kNone)
         return false;
-    if (m_subkeyIndex)
-        m_subkeyIndex->Remove(hash, at);
-    std::vector<std::unique_ptr<Key>> removed;
-    removed.push_back(std::move(m_subkeys[at]));
-    ReleaseSubkeys(removed);
+    if (FoldedIndex* index = SubkeyIndex())
+        index->Remove(hash, at);
+    ReleaseSubkeys(std::span<Key*>(&m_subkeys[at], 1));
     ++m_removedSubkeys;
     return true;
 }
 
-const std::vector<std::unique_ptr<Key>>& Key::Subkeys() const {
+std::span<Key* const> Key::Subkeys() const {
     assert(m_removedSubkeys == 0 && !m_subkeysUnsorted);
-    return m_subkeys;
+    return m_subkeys.Span();
 }
 
 Key* Key::Find(const std::vector<std::string>& path) {
@@ -156,13 +192,16 @@ Key& Key::Create(const std::vector<std::string>& path, bool* created) {
 }
 
 bool Key::IsValueHole(std::size_t at) const {
-    return std::find(m_valueHoles.begin(), m_valueHoles.end(), at) != m_valueHoles.end();
+    if (!m_extras)
+        return false;
+    const std::vector<std::uint32_t>& holes = m_extras->valueHoles;
+    return std::find(holes.begin(), holes.end(), at) != holes.end();
 }
 
 std::size_t Key::ValueAt(std::string_view name, std::uint64_t hash) const {
-    if (m_valueIndex)
-        return m_valueIndex->Find(
-            hash, [&](std::size_t at) { return NamesEqual(m_values[at].name, name); });
+    if (const FoldedIndex* index = ValueIndex())
+        return index->Find(hash,
+                           [&](std::size_t at) { return NamesEqual(m_values[at].name, name); });
     for (std::size_t at = 0; at < m_values.size(); ++at)
         if (NamesEqual(m_values[at].name, name) && !IsValueHole(at))
             return at;
@@ -170,13 +209,15 @@ std::size_t Key::ValueAt(std::string_view name, std::uint64_t hash) const {
 }
 
 void Key::IndexValues() {
-    m_valueIndex.reset();
+    if (m_extras)
+        m_extras->valueIndex.reset();
     if (m_values.size() < kIndexFrom)
         return;
-    m_valueIndex = std::make_unique<FoldedIndex>();
+    auto index = std::make_unique<FoldedIndex>();
     for (std::size_t at = 0; at < m_values.size(); ++at)
         if (!IsValueHole(at))
-            m_valueIndex->Add(HashOf(m_values[at].name), at);
+            index->Add(HashOf(m_values[at].name), at);
+    Extra().valueIndex = std::move(index);
 }
 
 const Value* Key::FindValue(std::string_view name) const {
@@ -184,7 +225,7 @@ const Value* Key::FindValue(std::string_view name) const {
     return at == FoldedIndex::kNone ? nullptr : &m_values[at];
 }
 
-bool Key::SetValue(std::string_view name, DWORD type, std::vector<BYTE> data) {
+bool Key::SetValue(std::string_view name, DWORD type, const std::vector<BYTE>& data) {
     const std::uint64_t hash = HashOf(name);
     const std::size_t at = ValueAt(name, hash);
     if (at != FoldedIndex::kNone) {
@@ -192,16 +233,13 @@ bool Key::SetValue(std::string_view name, DWORD type, std::vector<BYTE> data) {
         if (value.type == type && value.data == data)
             return false;
         value.type = type;
-        value.data = std::move(data);
+        value.data = StoredBytes::Make(*m_store, data.data(), data.size());
         return true;
     }
-    // A large list grows fourfold: the room not yet used is never touched, and the values
-    // are moved far fewer times than by doubling.
-    if (m_values.size() == m_values.capacity() && m_values.size() >= 4096)
-        m_values.reserve(m_values.size() * 4);
-    m_values.push_back(Value{std::string(name), type, std::move(data)});
-    if (m_valueIndex)
-        m_valueIndex->Add(hash, m_values.size() - 1);
+    m_values.PushBack(*m_store, Value{StoredText::Make(*m_store, name), type,
+                                      StoredBytes::Make(*m_store, data.data(), data.size())});
+    if (FoldedIndex* index = ValueIndex())
+        index->Add(hash, m_values.size() - 1);
     else if (m_values.size() >= kIndexFrom)
         IndexValues();
     return true;
@@ -212,23 +250,24 @@ bool Key::RemoveValue(std::string_view name) {
     const std::size_t at = ValueAt(name, hash);
     if (at == FoldedIndex::kNone)
         return false;
-    if (m_valueIndex)
-        m_valueIndex->Remove(hash, at);
-    std::vector<BYTE>().swap(m_values[at].data);
-    m_valueHoles.push_back(static_cast<std::uint32_t>(at));
+    if (FoldedIndex* index = ValueIndex())
+        index->Remove(hash, at);
+    m_values[at].data = StoredBytes();
+    Extra().valueHoles.push_back(static_cast<std::uint32_t>(at));
     return true;
 }
 
-const std::vector<Value>& Key::Values() const {
-    assert(m_valueHoles.empty());
-    return m_values;
+std::span<const Value> Key::Values() const {
+    assert(!m_extras || m_extras->valueHoles.empty());
+    return m_values.Span();
 }
 
 void Key::SettleSubkeys() {
     if (m_removedSubkeys == 0 && !m_subkeysUnsorted)
         return;
     if (m_removedSubkeys > 0) {
-        std::erase(m_subkeys, nullptr);
+        const std::span<Key*> all = m_subkeys.Span();
+        m_subkeys.Resize(std::remove(all.begin(), all.end(), nullptr) - all.begin());
         m_removedSubkeys = 0;
     }
     if (m_subkeysUnsorted) {
@@ -242,89 +281,87 @@ namespace {
 
 // A subkey as the sort sees it: the first upper-cased units of its name packed into integers,
 // most significant first, so that most comparisons need nothing but the entry itself; the
-// rest of the name lies in a shared buffer for the ties. Its hash is taken while its name is
-// at hand, for the index made after the sort.
+// whole names settle the ties.
 struct SortEntry {
     static constexpr std::size_t kPacked = 3;
     static constexpr std::size_t kUnitsPacked = kPacked * 4;
     std::uint64_t packed[kPacked]{};
-    std::size_t start = 0;
-    std::size_t length = 0;
-    std::uint64_t hash = 0;
-    std::size_t from = 0;
+    Key* key = nullptr;
 };
 
 } // namespace
 
 void Key::SortSubkeys() {
+    // The index is made anew for the sorted list; let go first, it and the sort's entries are
+    // never held together.
+    if (m_extras)
+        m_extras->subkeyIndex.reset();
     std::u16string folded;
-    std::vector<SortEntry> entries(m_subkeys.size());
-    for (std::size_t at = 0; at < m_subkeys.size(); ++at) {
+    const std::span<Key*> subkeys = m_subkeys.Span();
+    std::vector<SortEntry> entries(subkeys.size());
+    for (std::size_t at = 0; at < subkeys.size(); ++at) {
         SortEntry& entry = entries[at];
-        const std::string& name = m_subkeys[at]->m_name;
-        entry.start = folded.size();
-        posix::AppendUpcasedUnits(name, folded);
-        entry.length = folded.size() - entry.start;
-        for (std::size_t unit = 0; unit < std::min(entry.length, SortEntry::kUnitsPacked); ++unit)
-            entry.packed[unit / 4] |= static_cast<std::uint64_t>(folded[entry.start + unit])
+        folded.clear();
+        posix::AppendUpcasedUnits(subkeys[at]->Name(), folded);
+        for (std::size_t unit = 0; unit < std::min(folded.size(), SortEntry::kUnitsPacked); ++unit)
+            entry.packed[unit / 4] |= static_cast<std::uint64_t>(folded[unit])
                                       << (48 - 16 * (unit % 4));
-        entry.hash = HashOf(name);
-        entry.from = at;
+        entry.key = subkeys[at];
     }
-    const std::u16string_view all(folded);
-    std::sort(entries.begin(), entries.end(), [&all](const SortEntry& a, const SortEntry& b) {
+    std::sort(entries.begin(), entries.end(), [](const SortEntry& a, const SortEntry& b) {
         for (std::size_t i = 0; i < SortEntry::kPacked; ++i) {
             if (a.packed[i] != b.packed[i])
                 return a.packed[i] < b.packed[i];
         }
         // Units of zero pad a short name's packed part: a tie is settled by the whole names.
-        return all.substr(a.start, a.length) < all.substr(b.start, b.length);
+        return posix::CompareNamesIgnoringCase(a.key->Name(), b.key->Name()) < 0;
     });
-    std::vector<std::unique_ptr<Key>> sorted;
-    sorted.reserve(m_subkeys.size());
-    for (const SortEntry& entry : entries)
-        sorted.push_back(std::move(m_subkeys[entry.from]));
-    m_subkeys = std::move(sorted);
-    m_subkeysUnsorted = false;
-
-    m_subkeyIndex.reset();
-    if (m_subkeys.size() < kIndexFrom)
-        return;
-    m_subkeyIndex = std::make_unique<FoldedIndex>();
-    m_subkeyIndex->Reserve(entries.size());
     for (std::size_t at = 0; at < entries.size(); ++at)
-        m_subkeyIndex->Add(entries[at].hash, at);
+        subkeys[at] = entries[at].key;
+    m_subkeysUnsorted = false;
+    std::vector<SortEntry>().swap(entries);
+    IndexSubkeys();
 }
 
 void Key::SettleValues() {
-    if (m_valueHoles.empty())
+    if (!m_extras || m_extras->valueHoles.empty())
         return;
-    std::sort(m_valueHoles.begin(), m_valueHoles.end());
+    std::vector<std::uint32_t>& holes = m_extras->valueHoles;
+    std::sort(holes.begin(), holes.end());
     std::size_t kept = 0;
     std::size_t hole = 0;
     for (std::size_t at = 0; at < m_values.size(); ++at) {
-        if (hole < m_valueHoles.size() && m_valueHoles[hole] == at) {
+        if (hole < holes.size() && holes[hole] == at) {
             ++hole;
             continue;
         }
-        if (kept != at)
-            m_values[kept] = std::move(m_values[at]);
-        ++kept;
+        m_values[kept++] = m_values[at];
     }
-    m_values.resize(kept);
-    std::vector<std::uint32_t>().swap(m_valueHoles);
+    m_values.Resize(kept);
+    std::vector<std::uint32_t>().swap(holes);
     IndexValues();
 }
 
 void Key::Settle() {
-    std::vector<Key*> pending{this};
-    while (!pending.empty()) {
-        Key* key = pending.back();
-        pending.pop_back();
+    // Depth first, each level remembering where it is in its list: the walk holds no list of
+    // every key.
+    struct Level {
+        Key* key;
+        std::size_t next;
+    };
+    SettleSubkeys();
+    SettleValues();
+    std::vector<Level> levels{{this, 0}};
+    while (!levels.empty()) {
+        Level& level = levels.back();
+        if (level.next == level.key->m_subkeys.size()) {
+            levels.pop_back();
+            continue;
+        }
+        Key* key = level.key->m_subkeys[level.next++];
         key->SettleSubkeys();
         key->SettleValues();
-        for (const auto& subkey : key->m_subkeys)
-            pending.push_back(subkey.get());
+        levels.push_back({key, 0});
     }
 }
 

@@ -13,13 +13,20 @@
 
 namespace brisvane::platform::hive {
 
+// A value as a document gives it.
+struct EditValue {
+    std::string name;
+    DWORD type = REG_NONE;
+    std::vector<BYTE> data;
+};
+
 // One change that a .reg document asks for, in document order.
 struct RegEdit {
     enum class Kind { CreateKey, DeleteKey, SetValue, DeleteValue };
     Kind kind = Kind::CreateKey;
     std::string rootName; // the first part of the section name, e.g. "HKEY_CURRENT_USER"
     std::vector<std::string> path;
-    Value value; // only the name for DeleteValue
+    EditValue value; // only the name for DeleteValue
     int line = 0;
 };
 

@@ -208,7 +208,7 @@ private:
     // "hex:01,02" (REG_BINARY) or "hex(N):01,02"; in the Unicode form the text types hold
     // UTF-16, which becomes the program's 8-bit text.
     bool HexData(std::string_view rest) {
-        Value& value = m_edit.value;
+        EditValue& value = m_edit.value;
         if (StartsWithNoCase(rest, "hex:")) {
             value.type = REG_BINARY;
             rest.remove_prefix(4);

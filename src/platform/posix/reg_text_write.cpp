@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <span>
 
 namespace brisvane::platform::hive {
 
@@ -23,7 +24,7 @@ void AppendQuoted(std::string& out, std::string_view text) {
 }
 
 // Exactly one text and its closing zero, with nothing a line of the file cannot hold.
-bool FitsQuotedText(const std::vector<BYTE>& data) {
+bool FitsQuotedText(std::span<const BYTE> data) {
     if (data.empty() || data.back() != 0)
         return false;
     return std::none_of(data.begin(), data.end() - 1,
@@ -32,7 +33,7 @@ bool FitsQuotedText(const std::vector<BYTE>& data) {
 
 // Written straight into out, the line measured from lineStart: a hive of many values is
 // written without a string per line.
-void AppendHex(std::string& out, std::size_t lineStart, const std::vector<BYTE>& data) {
+void AppendHex(std::string& out, std::size_t lineStart, std::span<const BYTE> data) {
     constexpr std::size_t kWrapAt = 76;
     constexpr char kDigits[] = "0123456789abcdef";
     for (std::size_t i = 0; i < data.size(); ++i) {
@@ -118,35 +119,46 @@ bool AppendValues(const Key& key, std::string& out, const TextSink* sink) {
     return true;
 }
 
+// One key's section: its name line and its values.
+bool AppendSection(const Key& key, const std::string& name, std::string& out,
+                   const TextSink* sink) {
+    if (!Spill(out, sink))
+        return false;
+    out += '[';
+    out += name;
+    out += "]\r\n";
+    return AppendValues(key, out, sink);
+}
+
 // Appends the sections of key and everything below it to out, spilled as it grows.
 bool AppendSections(const Key& key, const std::string& fullName, std::string& out,
                     const TextSink* sink) {
-    // Depth first with a stack of our own: each entry is a key and the length its section name
-    // has in `name`, which grows and shrinks as the walk goes down and up.
-    struct Pending {
+    // Depth first with a stack of our own, as deep as the tree: each level is a key, the next
+    // of its subkeys to write and the length its section name has in `name`, which grows and
+    // shrinks as the walk goes down and up.
+    struct Level {
         const Key* key;
+        std::size_t next;
         std::size_t nameLength;
     };
     std::string name = fullName;
-    std::vector<Pending> pending{{&key, name.size()}};
-    while (!pending.empty()) {
-        const Pending next = pending.back();
-        pending.pop_back();
-        name.resize(next.nameLength);
-        if (next.key != &key) {
-            name += '\\';
-            name += next.key->Name();
+    if (!AppendSection(key, name, out, sink))
+        return false;
+    std::vector<Level> levels{{&key, 0, name.size()}};
+    while (!levels.empty()) {
+        Level& level = levels.back();
+        const auto subkeys = level.key->Subkeys();
+        if (level.next == subkeys.size()) {
+            levels.pop_back();
+            continue;
         }
-        if (!Spill(out, sink))
+        const Key& subkey = *subkeys[level.next++];
+        name.resize(level.nameLength);
+        name += '\\';
+        name += subkey.Name();
+        if (!AppendSection(subkey, name, out, sink))
             return false;
-        out += '[';
-        out += name;
-        out += "]\r\n";
-        if (!AppendValues(*next.key, out, sink))
-            return false;
-        const auto& subkeys = next.key->Subkeys();
-        for (auto subkey = subkeys.rbegin(); subkey != subkeys.rend(); ++subkey)
-            pending.push_back({subkey->get(), name.size()});
+        levels.push_back({&subkey, 0, name.size()});
     }
     return true;
 }
@@ -163,7 +175,8 @@ bool AppendHive(const Key& root, std::string_view rootName, std::string& out,
             return false;
     }
     for (const auto& subkey : root.Subkeys())
-        if (!AppendSections(*subkey, std::string(rootName) + "\\" + subkey->Name(), out, sink))
+        if (!AppendSections(*subkey, std::string(rootName) + "\\" + std::string(subkey->Name()),
+                            out, sink))
             return false;
     return true;
 }
