@@ -58,14 +58,15 @@ bool StreamLines::Fill() {
             bytes.remove_prefix(3);
         }
     }
-    if (bytes.empty()) {
+    const std::size_t before = m_text.size();
+    Decode(bytes);
+    // Only a read that brings nothing is the end: the mark alone may have filled the first.
+    if (got == 0) {
         m_ended = true;
         if (m_utf16)
             m_writer.Finish();
-        return false;
     }
-    Decode(bytes);
-    return true;
+    return !m_ended || m_text.size() > before;
 }
 
 bool StreamLines::Next(std::string_view& line) {
