@@ -35,9 +35,9 @@ std::optional<ParseError> OneKeyApplier::ApplyToRoot(const RegEdit& edit) {
     case RegEdit::Kind::CreateKey:
         return depth == kept ? m_applier.ApplyToRoot(edit) : Create(edit, kept);
     case RegEdit::Kind::SetValue:
-        // Another key's value only makes its key; so does a value not asked for.
-        return depth == key && Wanted(edit.value.name) ? m_applier.ApplyToRoot(edit)
-                                                       : Create(edit, kept);
+        // A value's key was made by its section just before: another key's value, or a value
+        // not asked for, changes nothing here.
+        return depth == key && Wanted(edit.value.name) ? m_applier.ApplyToRoot(edit) : std::nullopt;
     case RegEdit::Kind::DeleteKey:
         // Deleting deeper leaves the direct subkey as it was.
         return depth == kept ? m_applier.ApplyToRoot(edit) : std::nullopt;

@@ -121,13 +121,15 @@ private:
             const std::string_view part =
                 name.substr(start, at == std::string_view::npos ? at : at - start);
             empty = empty || part.empty();
+            // Most sections share their first parts with the one before: those stay as they are.
             if (root) {
-                m_edit.rootName.assign(part);
+                if (m_edit.rootName != part)
+                    m_edit.rootName.assign(part);
             } else {
-                if (below < m_edit.path.size())
-                    m_edit.path[below].assign(part);
-                else
+                if (below >= m_edit.path.size())
                     m_edit.path.emplace_back(part);
+                else if (m_edit.path[below] != part)
+                    m_edit.path[below].assign(part);
                 ++below;
             }
             if (at == std::string_view::npos)
@@ -183,7 +185,7 @@ private:
 
     // "\"text\"": REG_SZ, stored with its closing zero.
     bool TextData(std::string_view rest) {
-        std::string text;
+        std::string& text = m_scratch;
         if (!QuotedText(rest, text))
             return false;
         if (!Trim(rest).empty())
@@ -284,6 +286,7 @@ private:
     bool m_inSection = false;
     bool m_sectionDeleted = false;
     std::string m_reason;
+    std::string m_scratch; // a value's text, its room kept for the next one's
 };
 
 // The first line: which of the two forms the document is in. The UTF-16 form has already
