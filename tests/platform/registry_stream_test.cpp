@@ -186,6 +186,9 @@ TEST(RegStream, WritesTheSameTextInPiecesAsWhole) {
     for (int i = 0; i < 20000; ++i)
         root.Create({"Keys", "K" + std::to_string(i)})
             .SetValue("", REG_BINARY, std::vector<BYTE>(20, static_cast<BYTE>(i)));
+    // Data whose length does not fit the short form, one piece longer than a chunk.
+    many.SetValue(std::string(300, 'n'), REG_BINARY, std::vector<BYTE>(255, 7));
+    many.SetValue("Long", REG_BINARY, std::vector<BYTE>(1 << 20, 9));
     root.Settle();
     const std::string whole = hive::SerializeHive(root, "HKEY_CURRENT_USER");
     std::string pieces;

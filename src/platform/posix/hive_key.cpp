@@ -24,11 +24,17 @@ StoredBytes StoredBytes::Make(std::pmr::memory_resource& store, const void* byte
     StoredBytes made;
     if (size == 0)
         return made;
-    void* block = store.allocate(sizeof(std::uint32_t) + size, alignof(std::uint32_t));
-    auto* length = static_cast<std::uint32_t*>(block);
-    *length = static_cast<std::uint32_t>(size);
-    std::memcpy(length + 1, bytes, size);
-    made.m_block = length;
+    const std::size_t head = size < kLong ? 1 : 1 + sizeof(std::uint32_t);
+    auto* block = static_cast<BYTE*>(store.allocate(head + size, 1));
+    if (head == 1) {
+        block[0] = static_cast<BYTE>(size);
+    } else {
+        block[0] = kLong;
+        const auto length = static_cast<std::uint32_t>(size);
+        std::memcpy(block + 1, &length, sizeof length);
+    }
+    std::memcpy(block + head, bytes, size);
+    made.m_block = block;
     return made;
 }
 

@@ -22,15 +22,24 @@
 namespace brisvane::platform::hive {
 
 // Bytes in the tree's arena behind their length: a handle of one pointer, read like a span.
-// Empty unless made by Make.
+// The length takes one byte below 255, else a mark and four bytes: most names and data are
+// short, and a large hive holds millions of them. Empty unless made by Make.
 class StoredBytes {
 public:
     StoredBytes() = default;
     static StoredBytes Make(std::pmr::memory_resource& store, const void* bytes, std::size_t size);
 
-    std::size_t size() const { return *m_block; }
-    bool empty() const { return size() == 0; }
-    const BYTE* data() const { return reinterpret_cast<const BYTE*>(m_block + 1); }
+    std::size_t size() const {
+        if (m_block[0] < kLong)
+            return m_block[0];
+        std::uint32_t size = 0;
+        std::memcpy(&size, m_block + 1, sizeof size);
+        return size;
+    }
+    bool empty() const { return m_block[0] == 0; }
+    const BYTE* data() const {
+        return m_block + (m_block[0] < kLong ? 1 : 1 + sizeof(std::uint32_t));
+    }
     const BYTE* begin() const { return data(); }
     const BYTE* end() const { return data() + size(); }
     BYTE operator[](std::size_t at) const { return data()[at]; }
@@ -45,8 +54,9 @@ public:
     }
 
 private:
-    static constexpr std::uint32_t kEmpty = 0;
-    const std::uint32_t* m_block = &kEmpty; // the length, then the bytes
+    static constexpr BYTE kLong = 0xFF;
+    static constexpr BYTE kEmpty = 0;
+    const BYTE* m_block = &kEmpty; // the length, then the bytes
 };
 
 // A name in the tree's arena, read like a string_view.
