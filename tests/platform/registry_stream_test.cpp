@@ -190,6 +190,8 @@ TEST(RegStream, WritesTheSameTextInPiecesAsWhole) {
     many.SetValue(std::string(300, 'n'), REG_BINARY, std::vector<BYTE>(255, 7));
     many.SetValue("Long", REG_BINARY, std::vector<BYTE>(1 << 20, 9));
     root.Settle();
+    EXPECT_TRUE(many.FindValue(std::string(300, 'N'))->data == std::vector<BYTE>(255, 7));
+    EXPECT_TRUE(many.FindValue("long")->data == std::vector<BYTE>(1 << 20, 9));
     const std::string whole = hive::SerializeHive(root, "HKEY_CURRENT_USER");
     std::string pieces;
     std::size_t handed = 0;
