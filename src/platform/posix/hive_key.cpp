@@ -14,6 +14,9 @@ std::uint64_t HashOf(std::string_view name) {
     return posix::UpcasedNameHash(name);
 }
 
+// A large hive is mostly keys: a key is a name, two lists and one pointer.
+static_assert(sizeof(Key) <= 48);
+
 // Below this many entries a list is searched in turn, which costs less than an index.
 constexpr std::size_t kIndexFrom = 8;
 
@@ -43,37 +46,48 @@ bool NamesEqual(std::string_view a, std::string_view b) {
     return a == b || posix::NamesEqualIgnoringCase(a, b);
 }
 
-Key::Key(std::string_view name) : m_extras(std::make_unique<Extras>()) {
-    m_extras->store = std::make_unique<std::pmr::monotonic_buffer_resource>();
-    m_store = m_extras->store.get();
-    m_name = StoredText::Make(*m_store, name);
+Key::Key(std::string_view name) {
+    auto* extras = new Extras;
+    extras->ownStore = std::make_unique<std::pmr::monotonic_buffer_resource>();
+    extras->store = extras->ownStore.get();
+    m_link = reinterpret_cast<std::uintptr_t>(extras) | kHasExtras;
+    m_name = StoredText::Make(Store(), name);
 }
 
 Key::Key(std::string_view name, std::pmr::memory_resource& store)
-    : m_name(StoredText::Make(store, name)), m_store(&store) {}
+    : m_name(StoredText::Make(store, name)), m_link(reinterpret_cast<std::uintptr_t>(&store)) {}
 
+// A moved-from key keeps the store of the tree it came from and nothing else.
 Key::Key(Key&& other) noexcept
     : m_name(other.m_name), m_subkeys(std::move(other.m_subkeys)),
-      m_values(std::move(other.m_values)), m_extras(std::move(other.m_extras)),
-      m_store(other.m_store), m_removedSubkeys(std::exchange(other.m_removedSubkeys, 0)),
-      m_subkeysUnsorted(std::exchange(other.m_subkeysUnsorted, false)) {}
+      m_values(std::move(other.m_values)), m_link(other.m_link) {
+    other.m_link = reinterpret_cast<std::uintptr_t>(&Store());
+}
 
 Key& Key::operator=(Key&& other) noexcept {
     if (this != &other) {
         ReleaseSubkeys(m_subkeys.Span());
+        DropExtras();
         m_name = other.m_name;
         m_subkeys = std::move(other.m_subkeys);
         m_values = std::move(other.m_values);
-        m_extras = std::move(other.m_extras);
-        m_store = other.m_store;
-        m_removedSubkeys = std::exchange(other.m_removedSubkeys, 0);
-        m_subkeysUnsorted = std::exchange(other.m_subkeysUnsorted, false);
+        m_link = other.m_link;
+        other.m_link = reinterpret_cast<std::uintptr_t>(&Store());
     }
     return *this;
 }
 
+void Key::DropExtras() {
+    if (Extras* extras = ExtrasOrNull()) {
+        // Only a root's own store goes with them: then nothing of the tree is left.
+        m_link = extras->ownStore ? 0 : reinterpret_cast<std::uintptr_t>(extras->store);
+        delete extras;
+    }
+}
+
 Key::~Key() {
     ReleaseSubkeys(m_subkeys.Span());
+    DropExtras();
 }
 
 // The keys lie in the arena: only what they hold elsewhere is let go. Each subkey's own tree
@@ -96,9 +110,12 @@ void Key::ReleaseSubkeys(std::span<Key*> subkeys) {
 }
 
 Key::Extras& Key::Extra() {
-    if (!m_extras)
-        m_extras = std::make_unique<Extras>();
-    return *m_extras;
+    if (Extras* extras = ExtrasOrNull())
+        return *extras;
+    auto* extras = new Extras;
+    extras->store = &Store();
+    m_link = reinterpret_cast<std::uintptr_t>(extras) | kHasExtras | (m_link & kUnsorted);
+    return *extras;
 }
 
 std::size_t Key::SubkeyAt(std::string_view name, std::uint64_t hash) const {
@@ -115,8 +132,8 @@ std::size_t Key::SubkeyAt(std::string_view name, std::uint64_t hash) const {
 }
 
 void Key::IndexSubkeys() {
-    if (m_extras)
-        m_extras->subkeyIndex.reset();
+    if (Extras* extras = ExtrasOrNull())
+        extras->subkeyIndex.reset();
     if (m_subkeys.size() < kIndexFrom)
         return;
     auto index = std::make_unique<FoldedIndex>();
@@ -146,9 +163,10 @@ Key& Key::AddSubkey(std::string_view name, bool* created) {
     // Keys mostly come in the order they are listed in; only others need a sort later.
     const Key* last = m_subkeys.empty() ? nullptr : m_subkeys.back();
     if (!m_subkeys.empty() && (!last || posix::CompareNamesIgnoringCase(last->Name(), name) > 0))
-        m_subkeysUnsorted = true;
-    Key* key = new (m_store->allocate(sizeof(Key), alignof(Key))) Key(name, *m_store);
-    m_subkeys.PushBack(*m_store, key);
+        SetSubkeysUnsorted(true);
+    std::pmr::memory_resource& store = Store();
+    Key* key = new (store.allocate(sizeof(Key), alignof(Key))) Key(name, store);
+    m_subkeys.PushBack(store, key);
     if (FoldedIndex* index = SubkeyIndex())
         index->Add(hash, m_subkeys.size() - 1);
     else if (m_subkeys.size() >= kIndexFrom)
@@ -164,12 +182,12 @@ bool Key::RemoveSubkey(std::string_view name) {
     if (FoldedIndex* index = SubkeyIndex())
         index->Remove(hash, at);
     ReleaseSubkeys(std::span<Key*>(&m_subkeys[at], 1));
-    ++m_removedSubkeys;
+    ++Extra().removedSubkeys;
     return true;
 }
 
 std::span<Key* const> Key::Subkeys() const {
-    assert(m_removedSubkeys == 0 && !m_subkeysUnsorted);
+    assert(RemovedSubkeys() == 0 && !SubkeysUnsorted());
     return m_subkeys.Span();
 }
 
@@ -198,9 +216,10 @@ Key& Key::Create(const std::vector<std::string>& path, bool* created) {
 }
 
 bool Key::IsValueHole(std::size_t at) const {
-    if (!m_extras)
+    const Extras* extras = ExtrasOrNull();
+    if (!extras)
         return false;
-    const std::vector<std::uint32_t>& holes = m_extras->valueHoles;
+    const std::vector<std::uint32_t>& holes = extras->valueHoles;
     return std::find(holes.begin(), holes.end(), at) != holes.end();
 }
 
@@ -215,8 +234,8 @@ std::size_t Key::ValueAt(std::string_view name, std::uint64_t hash) const {
 }
 
 void Key::IndexValues() {
-    if (m_extras)
-        m_extras->valueIndex.reset();
+    if (Extras* extras = ExtrasOrNull())
+        extras->valueIndex.reset();
     if (m_values.size() < kIndexFrom)
         return;
     auto index = std::make_unique<FoldedIndex>();
@@ -239,11 +258,12 @@ bool Key::SetValue(std::string_view name, DWORD type, const std::vector<BYTE>& d
         if (value.type == type && value.data == data)
             return false;
         value.type = type;
-        value.data = StoredBytes::Make(*m_store, data.data(), data.size());
+        value.data = StoredBytes::Make(Store(), data.data(), data.size());
         return true;
     }
-    m_values.PushBack(*m_store, Value{StoredText::Make(*m_store, name), type,
-                                      StoredBytes::Make(*m_store, data.data(), data.size())});
+    std::pmr::memory_resource& store = Store();
+    m_values.PushBack(store, Value{StoredText::Make(store, name), type,
+                                   StoredBytes::Make(store, data.data(), data.size())});
     if (FoldedIndex* index = ValueIndex())
         index->Add(hash, m_values.size() - 1);
     else if (m_values.size() >= kIndexFrom)
@@ -264,19 +284,19 @@ bool Key::RemoveValue(std::string_view name) {
 }
 
 std::span<const Value> Key::Values() const {
-    assert(!m_extras || m_extras->valueHoles.empty());
+    assert(!ExtrasOrNull() || ExtrasOrNull()->valueHoles.empty());
     return m_values.Span();
 }
 
 void Key::SettleSubkeys() {
-    if (m_removedSubkeys == 0 && !m_subkeysUnsorted)
+    if (RemovedSubkeys() == 0 && !SubkeysUnsorted())
         return;
-    if (m_removedSubkeys > 0) {
+    if (RemovedSubkeys() > 0) {
         const std::span<Key*> all = m_subkeys.Span();
         m_subkeys.Resize(std::remove(all.begin(), all.end(), nullptr) - all.begin());
-        m_removedSubkeys = 0;
+        Extra().removedSubkeys = 0;
     }
-    if (m_subkeysUnsorted) {
+    if (SubkeysUnsorted()) {
         SortSubkeys();
         return;
     }
@@ -300,8 +320,8 @@ struct SortEntry {
 void Key::SortSubkeys() {
     // The index is made anew for the sorted list; let go first, it and the sort's entries are
     // never held together.
-    if (m_extras)
-        m_extras->subkeyIndex.reset();
+    if (Extras* extras = ExtrasOrNull())
+        extras->subkeyIndex.reset();
     std::u16string folded;
     const std::span<Key*> subkeys = m_subkeys.Span();
     std::vector<SortEntry> entries(subkeys.size());
@@ -324,15 +344,16 @@ void Key::SortSubkeys() {
     });
     for (std::size_t at = 0; at < entries.size(); ++at)
         subkeys[at] = entries[at].key;
-    m_subkeysUnsorted = false;
+    SetSubkeysUnsorted(false);
     std::vector<SortEntry>().swap(entries);
     IndexSubkeys();
 }
 
 void Key::SettleValues() {
-    if (!m_extras || m_extras->valueHoles.empty())
+    Extras* extras = ExtrasOrNull();
+    if (!extras || extras->valueHoles.empty())
         return;
-    std::vector<std::uint32_t>& holes = m_extras->valueHoles;
+    std::vector<std::uint32_t>& holes = extras->valueHoles;
     std::sort(holes.begin(), holes.end());
     std::size_t kept = 0;
     std::size_t hole = 0;

@@ -60,7 +60,7 @@ public:
     // Removes the subkey with everything below it.
     bool RemoveSubkey(std::string_view name);
     // Whether any subkey is left, settled or not.
-    bool HasSubkeys() const { return m_subkeys.size() > m_removedSubkeys; }
+    bool HasSubkeys() const { return m_subkeys.size() > RemovedSubkeys(); }
 
     // The key at path below this one, or null.
     Key* Find(const std::vector<std::string>& path);
@@ -77,8 +77,9 @@ public:
     // Puts the lists of this key and of every key below it in order and closes their holes.
     void Settle();
     bool Settled() const {
-        return m_removedSubkeys == 0 && !m_subkeysUnsorted &&
-               (!m_extras || m_extras->valueHoles.empty());
+        const Extras* extras = ExtrasOrNull();
+        return !SubkeysUnsorted() &&
+               (!extras || (extras->removedSubkeys == 0 && extras->valueHoles.empty()));
     }
     // The lists of a settled key (checked in debug builds).
     std::span<Key* const> Subkeys() const;
@@ -86,18 +87,50 @@ public:
 
 private:
     // What only some keys need: the arena of a root, the indexes of a key with many entries,
-    // the holes removals left in its values.
+    // what removals left to settle.
     struct Extras {
-        std::unique_ptr<std::pmr::monotonic_buffer_resource> store;
+        std::pmr::memory_resource* store = nullptr; // the tree's
+        std::unique_ptr<std::pmr::monotonic_buffer_resource> ownStore;
         std::unique_ptr<FoldedIndex> subkeyIndex;
         std::unique_ptr<FoldedIndex> valueIndex;
         std::vector<std::uint32_t> valueHoles;
+        std::uint32_t removedSubkeys = 0;
     };
 
+    // m_link holds the Extras when the key has them (which lead to the store), else the
+    // store itself; its low bits say which, and whether the subkeys need a sort.
+    static constexpr std::uintptr_t kHasExtras = 1;
+    static constexpr std::uintptr_t kUnsorted = 2;
+    static constexpr std::uintptr_t kFlags = kHasExtras | kUnsorted;
+
     Key(std::string_view name, std::pmr::memory_resource& store);
+    Extras* ExtrasOrNull() const {
+        return (m_link & kHasExtras) ? reinterpret_cast<Extras*>(m_link & ~kFlags) : nullptr;
+    }
     Extras& Extra();
-    FoldedIndex* SubkeyIndex() const { return m_extras ? m_extras->subkeyIndex.get() : nullptr; }
-    FoldedIndex* ValueIndex() const { return m_extras ? m_extras->valueIndex.get() : nullptr; }
+    std::pmr::memory_resource& Store() const {
+        const Extras* extras = ExtrasOrNull();
+        return extras ? *extras->store
+                      : *reinterpret_cast<std::pmr::memory_resource*>(m_link & ~kFlags);
+    }
+    bool SubkeysUnsorted() const { return (m_link & kUnsorted) != 0; }
+    void SetSubkeysUnsorted(bool unsorted) {
+        m_link = unsorted ? m_link | kUnsorted : m_link & ~kUnsorted;
+    }
+    std::uint32_t RemovedSubkeys() const {
+        const Extras* extras = ExtrasOrNull();
+        return extras ? extras->removedSubkeys : 0;
+    }
+    // Lets go of the Extras and what they hold.
+    void DropExtras();
+    FoldedIndex* SubkeyIndex() const {
+        const Extras* extras = ExtrasOrNull();
+        return extras ? extras->subkeyIndex.get() : nullptr;
+    }
+    FoldedIndex* ValueIndex() const {
+        const Extras* extras = ExtrasOrNull();
+        return extras ? extras->valueIndex.get() : nullptr;
+    }
     static void ReleaseSubkeys(std::span<Key*> subkeys);
     std::size_t SubkeyAt(std::string_view name, std::uint64_t hash) const;
     std::size_t ValueAt(std::string_view name, std::uint64_t hash) const;
@@ -112,10 +145,7 @@ private:
     // Null where a subkey was removed; the keys themselves lie in the arena.
     StoredList<Key*> m_subkeys;
     StoredList<Value> m_values;
-    std::unique_ptr<Extras> m_extras;
-    std::pmr::memory_resource* m_store;
-    std::uint32_t m_removedSubkeys = 0;
-    bool m_subkeysUnsorted = false;
+    std::uintptr_t m_link = 0;
 };
 
 } // namespace brisvane::platform::hive
