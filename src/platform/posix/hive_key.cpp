@@ -307,13 +307,43 @@ namespace {
 
 // A subkey as the sort sees it: the first upper-cased units of its name packed into integers,
 // most significant first, so that most comparisons need nothing but the entry itself; the
-// whole names settle the ties.
+// whole names settle the ties. It names its key by its place in the list, which keeps an entry
+// at 24 bytes for a key of millions of subkeys.
 struct SortEntry {
-    static constexpr std::size_t kPacked = 3;
-    static constexpr std::size_t kUnitsPacked = kPacked * 4;
-    std::uint64_t packed[kPacked]{};
-    Key* key = nullptr;
+    static constexpr std::size_t kUnits = 10; // four in each of wide[], two in narrow
+    std::uint64_t wide[2]{};
+    std::uint32_t narrow = 0;
+    std::uint32_t from = 0;
+
+    void Pack(const std::u16string& units) {
+        for (std::size_t unit = 0; unit < std::min(units.size(), kUnits); ++unit) {
+            if (unit < 8)
+                wide[unit / 4] |= static_cast<std::uint64_t>(units[unit]) << (48 - 16 * (unit % 4));
+            else
+                narrow |= static_cast<std::uint32_t>(units[unit]) << (16 - 16 * (unit - 8));
+        }
+    }
 };
+
+// Puts each entry's key in its place, following each cycle of the order so that no second list
+// is needed; an entry done names its own place.
+void PlaceInOrder(std::span<Key*> subkeys, std::vector<SortEntry>& entries) {
+    for (std::size_t start = 0; start < entries.size(); ++start) {
+        if (entries[start].from == start)
+            continue;
+        Key* first = subkeys[start];
+        for (std::size_t at = start;;) {
+            const std::size_t from = entries[at].from;
+            entries[at].from = static_cast<std::uint32_t>(at);
+            if (from == start) {
+                subkeys[at] = first;
+                break;
+            }
+            subkeys[at] = subkeys[from];
+            at = from;
+        }
+    }
+}
 
 } // namespace
 
@@ -326,24 +356,23 @@ void Key::SortSubkeys() {
     const std::span<Key*> subkeys = m_subkeys.Span();
     std::vector<SortEntry> entries(subkeys.size());
     for (std::size_t at = 0; at < subkeys.size(); ++at) {
-        SortEntry& entry = entries[at];
         folded.clear();
         posix::AppendUpcasedUnits(subkeys[at]->Name(), folded);
-        for (std::size_t unit = 0; unit < std::min(folded.size(), SortEntry::kUnitsPacked); ++unit)
-            entry.packed[unit / 4] |= static_cast<std::uint64_t>(folded[unit])
-                                      << (48 - 16 * (unit % 4));
-        entry.key = subkeys[at];
+        entries[at].Pack(folded);
+        entries[at].from = static_cast<std::uint32_t>(at);
     }
-    std::sort(entries.begin(), entries.end(), [](const SortEntry& a, const SortEntry& b) {
-        for (std::size_t i = 0; i < SortEntry::kPacked; ++i) {
-            if (a.packed[i] != b.packed[i])
-                return a.packed[i] < b.packed[i];
-        }
+    std::sort(entries.begin(), entries.end(), [&](const SortEntry& a, const SortEntry& b) {
+        if (a.wide[0] != b.wide[0])
+            return a.wide[0] < b.wide[0];
+        if (a.wide[1] != b.wide[1])
+            return a.wide[1] < b.wide[1];
+        if (a.narrow != b.narrow)
+            return a.narrow < b.narrow;
         // Units of zero pad a short name's packed part: a tie is settled by the whole names.
-        return posix::CompareNamesIgnoringCase(a.key->Name(), b.key->Name()) < 0;
+        return posix::CompareNamesIgnoringCase(subkeys[a.from]->Name(), subkeys[b.from]->Name()) <
+               0;
     });
-    for (std::size_t at = 0; at < entries.size(); ++at)
-        subkeys[at] = entries[at].key;
+    PlaceInOrder(subkeys, entries);
     SetSubkeysUnsorted(false);
     std::vector<SortEntry>().swap(entries);
     IndexSubkeys();
