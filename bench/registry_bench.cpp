@@ -5,12 +5,10 @@
 //
 //   registry_bench [--dir DIR] [--reg PATH-TO-brisvane-reg] [--sizes 10,1000,100000]
 //                  [--import-mb 50] [--reps 5] [--only write,tool,import,startup]
-#include "paths/browser_paths.h"
-#include "platform/registry_files.h"
+#include "child_run.h"
 #include "platform/win32.h"
-#include "settings/install_folder.h"
-#include "settings/registry.h"
-#include "settings/registry_layout.h"
+#include "registry_bench_common.h"
+#include "registry_bench_startup.h"
 
 #include <algorithm>
 #include <chrono>
@@ -30,11 +28,9 @@
 #include <unistd.h>
 #include <vector>
 
-namespace fs = std::filesystem;
-
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using namespace bench;
 
 struct Options {
     std::string dir = fs::temp_directory_path().string();
@@ -45,59 +41,6 @@ struct Options {
     std::string only = "write,tool,import,startup";
     bool startupChild = false;
 };
-
-double Seconds(Clock::time_point from) {
-    return std::chrono::duration<double>(Clock::now() - from).count();
-}
-
-double Median(std::vector<double> samples) {
-    std::sort(samples.begin(), samples.end());
-    return samples.empty() ? 0 : samples[samples.size() / 2];
-}
-
-std::string Ms(double seconds) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.3f ms", seconds * 1000);
-    return text;
-}
-
-void Fail(const std::string& what) {
-    std::fprintf(stderr, "registry_bench: %s\n", what.c_str());
-    std::exit(1);
-}
-
-// A fresh configuration folder, made the one the registry uses.
-class Sandbox {
-public:
-    explicit Sandbox(const std::string& base) {
-        std::string pattern = base + "/registry_bench.XXXXXX";
-        if (!mkdtemp(pattern.data()))
-            Fail("cannot make a folder below " + base);
-        m_root = pattern;
-        fs::create_directories(Folder());
-        setenv("XDG_CONFIG_HOME", m_root.c_str(), 1);
-    }
-    ~Sandbox() {
-        std::error_code ignored;
-        fs::remove_all(m_root, ignored);
-    }
-    Sandbox(const Sandbox&) = delete;
-    Sandbox& operator=(const Sandbox&) = delete;
-    std::string Folder() const { return m_root + "/brisvane"; }
-    std::string UserHive() const { return Folder() + "/HKEY_CURRENT_USER.reg"; }
-    std::string MachineHive() const { return Folder() + "/HKEY_LOCAL_MACHINE.reg"; }
-    std::string Root() const { return m_root; }
-
-private:
-    std::string m_root;
-};
-
-void WriteText(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
-    if (!out)
-        Fail("cannot write " + path);
-}
 
 std::string ValueName(long i) {
     char name[32];
@@ -145,21 +88,6 @@ LONG QuerySize(HKEY key, const std::string& name) {
     return RegQueryValueExA(key, name.c_str(), nullptr, nullptr, nullptr, &size);
 }
 
-struct FileState {
-    ino_t inode = 0;
-    timespec modified{};
-    bool operator==(const FileState& other) const {
-        return inode == other.inode && modified.tv_sec == other.modified.tv_sec &&
-               modified.tv_nsec == other.modified.tv_nsec;
-    }
-};
-
-FileState StateOf(const std::string& path) {
-    struct stat info {};
-    stat(path.c_str(), &info);
-    return {info.st_ino, info.st_mtim};
-}
-
 // What putting a file of this size on the disk costs by itself: written, synced, renamed and
 // its folder synced, as a hive write does. Subtracted from a write to show the rest.
 double FlushCost(const std::string& folder, std::size_t bytes) {
@@ -189,18 +117,20 @@ struct WriteFigures {
     double flush = 0;
     double noop = 0;
     bool untouched = false;
+    long peakKiB = 0;
 };
 
 void PrintWriteFigures(long values, const WriteFigures& figures) {
     std::printf("  %7ld values: first query %s, query %s, write %s (flush alone %s, rest %s), "
-                "unchanged write %s %s\n",
+                "unchanged write %s %s%s\n",
                 values, Ms(figures.firstQuery).c_str(), Ms(figures.query).c_str(),
                 Ms(figures.write).c_str(), Ms(figures.flush).c_str(),
                 Ms(std::max(0.0, figures.write - figures.flush)).c_str(), Ms(figures.noop).c_str(),
-                figures.untouched ? "(file untouched)" : "(FILE REWRITTEN)");
+                figures.untouched ? "(file untouched)" : "(FILE REWRITTEN)",
+                Peak(figures.peakKiB).c_str());
 }
 
-WriteFigures TimeWriteAndQuery(const Options& options, long values) {
+WriteFigures WriteAndQuery(const Options& options, long values) {
     Sandbox sandbox(options.dir);
     WriteText(sandbox.UserHive(), HiveText(values, 0));
     WriteFigures figures;
@@ -250,44 +180,50 @@ WriteFigures TimeWriteAndQuery(const Options& options, long values) {
     return figures;
 }
 
-// Runs brisvane-reg with args, its output thrown away; the wall time (and the CPU time, user
-// and system, when cpu is given), or exits on failure.
-double RunTool(const Options& options, const std::vector<std::string>& args,
-               double* cpu = nullptr) {
-    const auto start = Clock::now();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const int null = open("/dev/null", O_WRONLY);
-        dup2(null, 1);
-        std::vector<char*> argv{const_cast<char*>(options.reg.c_str())};
-        for (const std::string& arg : args)
-            argv.push_back(const_cast<char*>(arg.c_str()));
-        argv.push_back(nullptr);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    const double took = Seconds(start);
-    if (cpu)
-        *cpu = usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec +
-               usage.ru_stime.tv_usec / 1e6;
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        Fail("brisvane-reg " + args.front() + " failed");
-    return took;
+// In a child of its own, so that its peak memory is its own.
+WriteFigures TimeWriteAndQuery(const Options& options, long values) {
+    WriteFigures figures;
+    const ChildRun run = RunInChild(
+        [&](void* result) { *static_cast<WriteFigures*>(result) = WriteAndQuery(options, values); },
+        &figures, sizeof figures);
+    if (!run.succeeded)
+        Fail("the write and query figures failed");
+    figures.peakKiB = run.peakKiB;
+    return figures;
 }
 
-double TimeToolQuery(const Options& options, long values, long subkeys) {
+// Runs brisvane-reg with args, its output thrown away, or exits on failure.
+ChildRun RunTool(const Options& options, const std::vector<std::string>& args) {
+    const ChildRun run = RunCommand(options.reg, args);
+    if (!run.succeeded)
+        Fail("brisvane-reg " + args.front() + " failed");
+    return run;
+}
+
+// The run of median wall time, with the highest peak of all.
+ChildRun MedianRun(std::vector<ChildRun> runs) {
+    std::sort(runs.begin(), runs.end(),
+              [](const ChildRun& a, const ChildRun& b) { return a.wall < b.wall; });
+    ChildRun median = runs[runs.size() / 2];
+    for (const ChildRun& run : runs)
+        median.peakKiB = std::max(median.peakKiB, run.peakKiB);
+    return median;
+}
+
+std::string Timed(const ChildRun& run) {
+    return Ms(run.wall) + Peak(run.peakKiB);
+}
+
+ChildRun TimeToolQuery(const Options& options, long values, long subkeys) {
     Sandbox sandbox(options.dir);
     WriteText(sandbox.UserHive(), HiveText(values, subkeys));
-    std::vector<double> samples;
+    std::vector<ChildRun> runs;
     for (int i = 0; i < 3; ++i)
-        samples.push_back(RunTool(options, {"query", "HKCU\\Software\\Bench\\Big"}));
-    return Median(samples);
+        runs.push_back(RunTool(options, {"query", "HKCU\\Software\\Bench\\Big"}));
+    return MedianRun(runs);
 }
 
-double TimeToolOneValue(const Options& options, long siblings) {
+ChildRun TimeToolOneValue(const Options& options, long siblings) {
     Sandbox sandbox(options.dir);
     std::string text = "REGEDIT4\r\n\r\n";
     for (long i = 0; i < siblings; ++i)
@@ -337,100 +273,108 @@ std::string ImportText(Shape shape, std::size_t bytes) {
     return text;
 }
 
+// A query of one key in the middle of the hive an import of this shape made: its one value,
+// for the key of many values.
+std::vector<std::string> OneKeyQuery(Shape shape, const std::string& text) {
+    if (shape == Shape::Values) {
+        const long values = static_cast<long>(std::count(text.begin(), text.end(), '\n')) - 3;
+        return {"query", "HKCU\\Software\\Bench\\Values", "/v", ValueName(values / 2)};
+    }
+    const std::size_t middle = text.find("[HKEY_CURRENT_USER", text.size() / 2);
+    const std::size_t end = text.find(']', middle);
+    return {"query", text.substr(middle + 1, end - middle - 1)};
+}
+
 struct ImportFigures {
-    double wall = 0;
-    double cpu = 0;
+    ChildRun import;
+    ChildRun query; // of one key in the hive made
+    double fileBytes = 0;
 };
 
 ImportFigures TimeImport(const Options& options, Shape shape, std::size_t bytes, double* again) {
     Sandbox sandbox(options.dir);
     const std::string file = sandbox.Root() + "/import.reg";
-    WriteText(file, ImportText(shape, bytes));
+    std::vector<std::string> query;
+    {
+        const std::string text = ImportText(shape, bytes);
+        WriteText(file, text);
+        query = OneKeyQuery(shape, text);
+    }
     ImportFigures figures;
-    figures.wall = RunTool(options, {"import", file}, &figures.cpu);
+    figures.fileBytes = static_cast<double>(fs::file_size(file));
+    figures.import = RunTool(options, {"import", file});
+    figures.query = RunTool(options, query);
     if (again) {
         const FileState before = StateOf(sandbox.UserHive());
-        *again = RunTool(options, {"import", file});
+        *again = RunTool(options, {"import", file}).wall;
         if (!(StateOf(sandbox.UserHive()) == before))
             std::printf("    (importing the same file again rewrote the hive)\n");
     }
     return figures;
 }
 
-// What the program's start-up does to the registry when every option is ticked and stored so:
-// the main page reads the five flags and ticking each box stores it again, the settings page
-// discovers the browser paths, the install folder is read and the hives are checked.
-void StartUpSequence() {
-    {
-        TRegistry settings;
-        settings.OpenSubkey(layout::kSettingsKey, false);
-        const char* flags[] = {layout::kCookiesFlag, layout::kFavoritesFlag, layout::kHistoryFlag,
-                               layout::kCacheFlag, layout::kUrlRegistryFlag};
-        for (const char* flag : flags) {
-            const bool ticked = settings.ReadText(flag) == layout::kTrue;
-            if (!ticked)
-                continue;
-            TRegistry store;
-            store.OpenSubkey(layout::kSettingsKey, true);
-            if (flag == std::string(layout::kFavoritesFlag) &&
-                store.ReadText(layout::kUrlCheckFlag) == layout::kFalse)
-                store.WriteText(layout::kUrlCheckFlag, layout::kTrue);
-            store.WriteText(flag, layout::kTrue);
+void PrintToolFigures(const Options& options) {
+    std::printf("\nbrisvane-reg query (median of 3 runs)\n");
+    const ChildRun values = TimeToolQuery(options, 1000, 0);
+    const ChildRun values2 = TimeToolQuery(options, 2000, 0);
+    const ChildRun subkeys = TimeToolQuery(options, 0, 1000);
+    const ChildRun subkeys2 = TimeToolQuery(options, 0, 2000);
+    std::printf("  key of 1000 values %s, of 2000 %s (growth %.2f)\n", Timed(values).c_str(),
+                Timed(values2).c_str(), values2.wall / values.wall);
+    std::printf("  key of 1000 subkeys %s, of 2000 %s (growth %.2f)\n", Timed(subkeys).c_str(),
+                Timed(subkeys2).c_str(), subkeys2.wall / subkeys.wall);
+    std::printf("  one value in a hive of 20000 sibling keys %s\n",
+                Timed(TimeToolOneValue(options, 20000)).c_str());
+}
+
+// The import's peak beside the size of the file imported.
+std::string PeakPerFile(const ImportFigures& figures) {
+    char text[96];
+    std::snprintf(text, sizeof text, " (peak %.1f MiB, %.2f x the file)",
+                  static_cast<double>(figures.import.peakKiB) / 1024,
+                  static_cast<double>(figures.import.peakKiB) * 1024 / figures.fileBytes);
+    return text;
+}
+
+void PrintImportFigures(const Options& options) {
+    const std::size_t bytes = static_cast<std::size_t>(options.importMb) << 20;
+    std::printf("\nbrisvane-reg import of a %ld MB file into an empty hive (median of 3), and a "
+                "query of one key of the hive it made\n",
+                options.importMb);
+    // The full and the half size take turns, so that a slow spell of a shared machine falls on
+    // both.
+    constexpr int kImportRounds = 3;
+    const auto median = [](const std::vector<ImportFigures>& runs, bool cpu) {
+        std::vector<double> times;
+        for (const ImportFigures& run : runs)
+            times.push_back(cpu ? run.import.cpu : run.import.wall);
+        return Median(times);
+    };
+    for (Shape shape : {Shape::Siblings, Shape::ShuffledSiblings, Shape::Values}) {
+        double again = 0;
+        std::vector<ImportFigures> full, half;
+        for (int round = 0; round < kImportRounds; ++round) {
+            full.push_back(TimeImport(options, shape, bytes, round == 0 ? &again : nullptr));
+            half.push_back(TimeImport(options, shape, bytes / 2, nullptr));
         }
+        const auto peakOf = [](const std::vector<ImportFigures>& runs) {
+            return *std::max_element(runs.begin(), runs.end(), [](const auto& a, const auto& b) {
+                return a.import.peakKiB < b.import.peakKiB;
+            });
+        };
+        std::printf("  %-24s %7.3f s, CPU %.3f s%s; half the size %.3f s, CPU %.3f s%s; growth "
+                    "%.2f, CPU %.2f; the same file again %.3f s\n",
+                    ShapeName(shape), median(full, false), median(full, true),
+                    PeakPerFile(peakOf(full)).c_str(), median(half, false), median(half, true),
+                    PeakPerFile(peakOf(half)).c_str(), median(full, false) / median(half, false),
+                    median(full, true) / median(half, true), again);
+        std::vector<ChildRun> queries;
+        for (const ImportFigures& run : full)
+            queries.push_back(run.query);
+        const ChildRun query = MedianRun(queries);
+        std::printf("    one-key query of that hive %s, CPU %.3f s\n", Timed(query).c_str(),
+                    query.cpu);
     }
-    ReadInstallFolder();
-    DiscoverBrowserPaths([](std::size_t, const std::string&) {});
-    brisvane::platform::UnusableRegistryFiles();
-}
-
-void PrepareStartUpHives(const Sandbox& sandbox) {
-    std::string user = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Tessmark\\Brisvane\\Settings]"
-                       "\r\n\"Cookies\"=\"true\"\r\n\"URL References\"=\"true\"\r\n"
-                       "\"History\"=\"true\"\r\n\"Cache\"=\"true\"\r\n\"URL Registry\"=\"true\"\r\n"
-                       "\"URL Check\"=\"true\"\r\n\"Windows Start\"=\"false\"\r\n\r\n";
-    WriteText(sandbox.UserHive(), user);
-    WriteText(sandbox.MachineHive(),
-              "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion"
-              "\\App Paths\\brisvan.exe]\r\n\"Path\"=\"/opt/brisvane\"\r\n\r\n");
-}
-
-int CountLines(const std::string& text, const std::string& needle, const std::string& also = "") {
-    int count = 0;
-    std::istringstream lines(text);
-    std::string line;
-    while (std::getline(lines, line))
-        if (line.find(needle) != std::string::npos &&
-            (also.empty() || line.find(also) != std::string::npos))
-            ++count;
-    return count;
-}
-
-void StartUpFigures(const Options& options, const char* self) {
-    Sandbox sandbox(options.dir);
-    PrepareStartUpHives(sandbox);
-    const FileState before = StateOf(sandbox.UserHive());
-    const bool haveStrace = system("command -v strace >/dev/null 2>&1") == 0;
-    if (haveStrace) {
-        const std::string log = sandbox.Root() + "/strace.log";
-        const std::string command = "strace -f -qq -o " + log +
-                                    " -e trace=openat,rename,renameat,renameat2,fsync,fdatasync " +
-                                    self + " --startup-child";
-        if (system(command.c_str()) != 0)
-            Fail("the start-up sequence failed under strace");
-        std::ifstream in(log);
-        std::stringstream text;
-        text << in.rdbuf();
-        const std::string calls = text.str();
-        std::printf("  hive opened for reading %d times, renames %d, fsyncs %d\n",
-                    CountLines(calls, ".reg\"", "O_RDONLY"), CountLines(calls, "rename"),
-                    CountLines(calls, "fsync"));
-    } else {
-        StartUpSequence();
-        std::printf("  (no strace: reads and renames not counted)\n");
-    }
-    const bool untouched = StateOf(sandbox.UserHive()) == before;
-    std::printf("  user hive after start-up: %s\n",
-                untouched ? "untouched (same inode and time)" : "REWRITTEN");
 }
 
 Options ParseArguments(int argc, char** argv) {
@@ -516,50 +460,13 @@ int main(int argc, char** argv) {
                     largest / 2, largest, growth(write), growth(rest), growth(firstQuery));
     }
 
-    if (Wanted(options, "tool")) {
-        std::printf("\nbrisvane-reg query (median of 3 runs)\n");
-        const double values = TimeToolQuery(options, 1000, 0);
-        const double values2 = TimeToolQuery(options, 2000, 0);
-        const double subkeys = TimeToolQuery(options, 0, 1000);
-        const double subkeys2 = TimeToolQuery(options, 0, 2000);
-        std::printf("  key of 1000 values %s, of 2000 %s (growth %.2f)\n", Ms(values).c_str(),
-                    Ms(values2).c_str(), values2 / values);
-        std::printf("  key of 1000 subkeys %s, of 2000 %s (growth %.2f)\n", Ms(subkeys).c_str(),
-                    Ms(subkeys2).c_str(), subkeys2 / subkeys);
-        std::printf("  one value in a hive of 20000 sibling keys %s\n",
-                    Ms(TimeToolOneValue(options, 20000)).c_str());
-    }
-
-    if (Wanted(options, "import")) {
-        const std::size_t bytes = static_cast<std::size_t>(options.importMb) << 20;
-        std::printf("\nbrisvane-reg import of a %ld MB file into an empty hive (median of 3)\n",
-                    options.importMb);
-        // The full and the half size take turns, so that a slow spell of a shared machine
-        // falls on both.
-        constexpr int kImportRounds = 3;
-        for (Shape shape : {Shape::Siblings, Shape::ShuffledSiblings, Shape::Values}) {
-            double again = 0;
-            std::vector<double> full, fullCpu, half, halfCpu;
-            for (int round = 0; round < kImportRounds; ++round) {
-                const ImportFigures large =
-                    TimeImport(options, shape, bytes, round == 0 ? &again : nullptr);
-                const ImportFigures small = TimeImport(options, shape, bytes / 2, nullptr);
-                full.push_back(large.wall);
-                fullCpu.push_back(large.cpu);
-                half.push_back(small.wall);
-                halfCpu.push_back(small.cpu);
-            }
-            std::printf("  %-24s %7.3f s, CPU %.3f s (half the size %.3f s, CPU %.3f s; growth "
-                        "%.2f, CPU %.2f); the same file again %.3f s\n",
-                        ShapeName(shape), Median(full), Median(fullCpu), Median(half),
-                        Median(halfCpu), Median(full) / Median(half),
-                        Median(fullCpu) / Median(halfCpu), again);
-        }
-    }
-
+    if (Wanted(options, "tool"))
+        PrintToolFigures(options);
+    if (Wanted(options, "import"))
+        PrintImportFigures(options);
     if (Wanted(options, "startup")) {
         std::printf("\nStart-up with every option ticked and stored\n");
-        StartUpFigures(options, argv[0]);
+        StartUpFigures(options.dir, argv[0]);
     }
     return 0;
 }

@@ -229,6 +229,39 @@ TEST_F(BrisvaneReg, LeavesADamagedHiveAsItIs) {
     EXPECT_EQ(ReadFile(Hive("HKEY_CURRENT_USER")), damaged);
 }
 
+TEST_F(BrisvaneReg, QueryRefusesAHiveDamagedFarBelowTheKeyAsked) {
+    MakeFolder(m_sandbox.ConfigHome() + "/brisvane");
+    std::string healthy = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\A]\r\n\"a\"=\"1\"\r\n";
+    for (int i = 0; i < 4000; ++i)
+        healthy += "[HKEY_CURRENT_USER\\Filler\\K" + std::to_string(i) + "]\r\n";
+    const int lastLine = 4000 + 5;
+    struct Case {
+        const char* tail;
+        const char* reason;
+    };
+    const std::vector<Case> cases = {
+        {"\"b\"=dword:xyz\r\n", "a dword value that is not 1 to 8 hex digits"},
+        {"[HKEY_LOCAL_MACHINE\\B]\r\n", "a key outside HKEY_CURRENT_USER"},
+        {"[-HKEY_CURRENT_USER]\r\n", "a root key cannot be deleted"},
+    };
+    for (const Case& c : cases) {
+        const std::string damaged = healthy + c.tail;
+        WriteFile(Hive("HKEY_CURRENT_USER"), damaged);
+        Outcome outcome = Run({"query", "HKCU\\A", "/v", "a"});
+        EXPECT_EQ(outcome.exitCode, 1) << c.reason;
+        EXPECT_EQ(outcome.out, "") << c.reason;
+        EXPECT_EQ(outcome.err, "brisvane: registry hive " + Hive("HKEY_CURRENT_USER") +
+                                   " is damaged at line " + std::to_string(lastLine) + " (" +
+                                   c.reason +
+                                   "); it is left as it is and its keys cannot be opened\n"
+                                   "ERROR: The registry hive " +
+                                   Hive("HKEY_CURRENT_USER") +
+                                   " is damaged and was left as it is; fix or remove the line "
+                                   "named above.\n");
+        EXPECT_EQ(ReadFile(Hive("HKEY_CURRENT_USER")), damaged);
+    }
+}
+
 TEST_F(BrisvaneReg, NamesAHiveThatIsAFolder) {
     MakeFolder(Hive("HKEY_CURRENT_USER"));
     Outcome outcome = Run({"query", "HKCU\\A"});

@@ -1,38 +1,9 @@
 // brisvane-reg: reads and changes the registry hives of Brisvane, in the manner of Windows "reg".
 // Picks the command by its first word; each command lives in a file of its own.
 #include "platform/posix/hive_file.h"
-#include "platform/posix/reg_text.h"
 #include "shared.h"
 
-#include <cstdint>
-#include <cstdlib>
 #include <iostream>
-#include <malloc.h>
-#include <sys/mman.h>
-#include <unistd.h>
-
-namespace {
-
-// The tree of a large hive or import, on ordinary pages, costs more in page faults and address
-// translation than the work itself. The heap grows once by a large reserve (address space only:
-// a page is used when touched), and that stretch asks for huge pages where the system offers
-// them; the environment, and so what the programs we start inherit, stays untouched.
-void ReserveHugePageHeap() {
-    constexpr std::size_t kReserve = std::size_t{512} << 20;
-    constexpr std::uintptr_t kHugePage = std::uintptr_t{2} << 20;
-    mallopt(M_TOP_PAD, static_cast<int>(kReserve));
-    const auto before = reinterpret_cast<std::uintptr_t>(sbrk(0));
-    // volatile: an allocation nobody uses may be left out altogether.
-    void* volatile grow = std::malloc(std::size_t{1} << 20);
-    std::free(grow);
-    const auto after = reinterpret_cast<std::uintptr_t>(sbrk(0));
-    // Only the stretch just grown (less what the free trimmed), and only when the heap grew.
-    const std::uintptr_t start = (before + kHugePage - 1) & ~(kHugePage - 1);
-    if (after > start && after - before >= kReserve / 2)
-        madvise(reinterpret_cast<void*>(start), after - start, MADV_HUGEPAGE);
-}
-
-} // namespace
 
 namespace tools::reg {
 
@@ -101,12 +72,6 @@ int Run(const Arguments& args, Streams& io) {
 } // namespace tools::reg
 
 int main(int argc, char** argv) {
-    // An import builds a tree of many small pieces and grows large buffers: memory let go on
-    // the way stays in the heap for the next pieces instead of going back to the system and
-    // being faulted in again.
-    mallopt(M_MMAP_THRESHOLD, 256 * 1024 * 1024);
-    mallopt(M_TRIM_THRESHOLD, 512 * 1024 * 1024);
-    ReserveHugePageHeap();
     tools::reg::Arguments args(argv + 1, argv + argc);
     tools::reg::Streams io{std::cin, std::cout, std::cerr};
     return tools::reg::Run(args, io);

@@ -24,7 +24,8 @@ int Export(const Arguments& args, Streams& io) {
         key = key->FindSubkey(part);
         if (!key)
             Check(ERROR_FILE_NOT_FOUND, name);
-        fullName += "\\" + key->Name();
+        fullName += '\\';
+        fullName += key->Name();
     }
     std::string text;
     if (name.parts.empty()) {

@@ -2,7 +2,10 @@
 #include "shared.h"
 
 #include <cstdio>
+#include <memory>
 #include <ostream>
+#include <span>
+#include <string_view>
 
 namespace tools::reg {
 
@@ -32,7 +35,7 @@ std::string TypeName(DWORD type) {
     }
 }
 
-std::string FormatData(DWORD type, const std::vector<BYTE>& data) {
+std::string FormatData(DWORD type, std::span<const BYTE> data) {
     auto number = [&](std::size_t size) {
         unsigned long long n = 0;
         for (std::size_t i = size; i-- > 0;)
@@ -67,59 +70,39 @@ std::string FormatData(DWORD type, const std::vector<BYTE>& data) {
     return hex;
 }
 
-void PrintValue(Streams& io, const std::string& name, DWORD type, const std::vector<BYTE>& data) {
+void PrintValue(Streams& io, std::string_view name, DWORD type, std::span<const BYTE> data) {
     io.out << "    " << (name.empty() ? "(Default)" : name) << "    " << TypeName(type) << "    "
            << FormatData(type, data) << "\n";
 }
 
 } // namespace
 
+// The key alone is read from the hive, chunk by chunk: a query of one key of a large hive costs
+// little memory, and the whole hive is still checked.
 int Query(const Arguments& args, Streams& io) {
     Options options = ParseOptions(args, "/v /ve");
     KeyName name = OnlyKey(options, "query");
-    OpenedKey key(name, KEY_READ, false);
+    // Names the registry calls refuse are refused here too.
+    for (const std::string& part : name.parts)
+        if (part.size() > 255 || part.find_first_of("\r\n") != std::string::npos)
+            Check(ERROR_INVALID_PARAMETER, name);
+    std::shared_ptr<const hive::Key> tree;
+    Check(hive::ReadHiveKey(name.root, name.parts, tree, options.valueName), name);
+    const hive::Key& key = *tree->Find(name.parts);
     io.out << "\n" << name.display << "\n";
-    auto readValue = [&](const std::string& valueName, DWORD& type, std::vector<BYTE>& data) {
-        DWORD size = 0;
-        LONG rc = RegQueryValueExA(key.Get(), valueName.c_str(), nullptr, &type, nullptr, &size);
-        if (rc == ERROR_SUCCESS) {
-            data.resize(size);
-            rc = RegQueryValueExA(key.Get(), valueName.c_str(), nullptr, &type, data.data(), &size);
-            data.resize(size);
-        }
-        Check(rc, name);
-    };
-    DWORD type = 0;
-    std::vector<BYTE> data;
     if (options.valueName) {
-        readValue(*options.valueName, type, data);
-        PrintValue(io, *options.valueName, type, data);
+        const hive::Value* value = key.FindValue(*options.valueName);
+        if (!value)
+            Check(ERROR_FILE_NOT_FOUND, name);
+        PrintValue(io, *options.valueName, value->type, value->data);
         io.out << "\n";
         return 0;
     }
-    DWORD subkeys = 0, longestSubkey = 0, values = 0, longestName = 0;
-    Check(RegQueryInfoKeyA(key.Get(), nullptr, nullptr, nullptr, &subkeys, &longestSubkey, nullptr,
-                           &values, &longestName, nullptr, nullptr, nullptr),
-          name);
-    for (DWORD i = 0; i < values; ++i) {
-        std::vector<char> valueName(longestName + 1);
-        DWORD length = longestName + 1;
-        if (RegEnumValueA(key.Get(), i, valueName.data(), &length, nullptr, nullptr, nullptr,
-                          nullptr) != ERROR_SUCCESS)
-            break;
-        std::string valueText(valueName.data(), length);
-        readValue(valueText, type, data);
-        PrintValue(io, valueText, type, data);
-    }
+    for (const hive::Value& value : key.Values())
+        PrintValue(io, value.name, value.type, value.data);
     io.out << "\n";
-    for (DWORD i = 0; i < subkeys; ++i) {
-        std::vector<char> subkey(longestSubkey + 1);
-        DWORD length = longestSubkey + 1;
-        if (RegEnumKeyExA(key.Get(), i, subkey.data(), &length, nullptr, nullptr, nullptr,
-                          nullptr) != ERROR_SUCCESS)
-            break;
-        io.out << name.display << "\\" << std::string(subkey.data(), length) << "\n";
-    }
+    for (const auto& subkey : key.Subkeys())
+        io.out << name.display << "\\" << subkey->Name() << "\n";
     return 0;
 }
 

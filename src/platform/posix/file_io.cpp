@@ -106,6 +106,12 @@ Descriptor::~Descriptor() {
         close(m_fd);
 }
 
+void Descriptor::Reset(int fd) {
+    if (m_fd >= 0)
+        close(m_fd);
+    m_fd = fd;
+}
+
 bool ReadAll(int fd, std::string& content, std::size_t limit) {
     std::vector<char> buffer(64 * 1024);
     while (content.size() <= limit) {
@@ -134,9 +140,7 @@ bool WriteAll(int fd, std::string_view data) {
     return true;
 }
 
-FileRead ReadRegularFile(const std::string& path, std::string& content, struct stat* info,
-                         std::size_t maxSize) {
-    content.clear();
+FileRead OpenRegularFile(const std::string& path, Descriptor& file, struct stat* info) {
     struct stat st {};
     if (stat(path.c_str(), &st) != 0)
         return errno == ENOENT ? FileRead::Missing : FileRead::Failed;
@@ -144,7 +148,7 @@ FileRead ReadRegularFile(const std::string& path, std::string& content, struct s
         *info = st;
     if (!S_ISREG(st.st_mode))
         return FileRead::NotRegular;
-    const Descriptor file(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    file.Reset(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (file.Get() < 0 || fstat(file.Get(), &st) != 0)
         return FileRead::Failed;
     if (info)
@@ -152,6 +156,32 @@ FileRead ReadRegularFile(const std::string& path, std::string& content, struct s
     // It may have been replaced between the look and the open.
     if (!S_ISREG(st.st_mode))
         return FileRead::NotRegular;
+    return FileRead::Read;
+}
+
+std::size_t ReadSome(int fd, char* buffer, std::size_t size, bool& failed) {
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t got = read(fd, buffer + done, size - done);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            failed = true;
+        if (got <= 0)
+            break;
+        done += static_cast<std::size_t>(got);
+    }
+    return failed ? 0 : done;
+}
+
+FileRead ReadRegularFile(const std::string& path, std::string& content, struct stat* info,
+                         std::size_t maxSize) {
+    content.clear();
+    struct stat own {};
+    struct stat& st = info ? *info : own;
+    Descriptor file;
+    if (const FileRead opened = OpenRegularFile(path, file, &st); opened != FileRead::Read)
+        return opened;
     if (static_cast<std::uintmax_t>(st.st_size) > maxSize)
         return FileRead::TooLarge;
     content.reserve(static_cast<std::size_t>(st.st_size));
@@ -175,6 +205,12 @@ bool ReadFileOrPipe(const std::string& path, std::string& content) {
 
 ReplaceOutcome ReplaceFile(const std::string& path, std::string_view content,
                            const ReplaceRules& rules, ReplacedFile* replaced) {
+    return ReplaceFile(
+        path, [content](int fd) { return WriteAll(fd, content); }, rules, replaced);
+}
+
+ReplaceOutcome ReplaceFile(const std::string& path, const ContentWriter& write,
+                           const ReplaceRules& rules, ReplacedFile* replaced) {
     // From here on the folder is held and every name is looked up in it alone, never through
     // a link: what a link put at the file's name since leads to is never written.
     const Descriptor folder(open(FolderOf(path).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
@@ -194,7 +230,7 @@ ReplaceOutcome ReplaceFile(const std::string& path, std::string_view content,
     const Descriptor fresh(CreateTemporaryBeside(folder.Get(), name, rules.temporary, temporary));
     if (fresh.Get() < 0)
         return ReplaceOutcome::CannotCreate;
-    bool written = WriteAll(fresh.Get(), content) && fchmod(fresh.Get(), mode) == 0;
+    bool written = write(fresh.Get()) && fchmod(fresh.Get(), mode) == 0;
     if (written && old.Get() >= 0)
         CopyDosAttrib(old.Get(), fresh.Get());
     if (!written || fsync(fresh.Get()) != 0) {

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,11 +17,13 @@ namespace brisvane::platform::posix {
 // Closes a descriptor however the call that opened it ends.
 class Descriptor {
 public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
+    explicit Descriptor(int fd = -1) : m_fd(fd) {}
     ~Descriptor();
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
     int Get() const { return m_fd; }
+    // Closes the one held and holds fd.
+    void Reset(int fd);
 
 private:
     int m_fd;
@@ -42,6 +45,14 @@ enum class FileRead { Read, Missing, NotRegular, TooLarge, Failed };
 // After Failed, errno tells why.
 FileRead ReadRegularFile(const std::string& path, std::string& content, struct stat* info = nullptr,
                          std::size_t maxSize = SIZE_MAX);
+
+// Opens the regular file at path for reading in parts, with the same rules as ReadRegularFile;
+// file holds it when Read.
+FileRead OpenRegularFile(const std::string& path, Descriptor& file, struct stat* info = nullptr);
+
+// Reads up to size bytes, however the reads come; 0 at the end and on a read error, which
+// failed then tells.
+std::size_t ReadSome(int fd, char* buffer, std::size_t size, bool& failed);
 
 // Reads whatever path names to its end, a named pipe or /dev/stdin included: for a command
 // that is handed a file to read. false when it cannot be opened or read.
@@ -84,6 +95,11 @@ struct ReplacedFile {
 // lasts. path is the file itself: a link at its last part is never followed (the caller
 // resolves the name as it means it). Whatever fails, the old file stays exactly as it was.
 ReplaceOutcome ReplaceFile(const std::string& path, std::string_view content,
+                           const ReplaceRules& rules, ReplacedFile* replaced = nullptr);
+// Writes the new content to fd as it is made (WriteAll); false when that failed.
+using ContentWriter = std::function<bool(int fd)>;
+// The same, the content written by write: a large file needs not be held whole first.
+ReplaceOutcome ReplaceFile(const std::string& path, const ContentWriter& write,
                            const ReplaceRules& rules, ReplacedFile* replaced = nullptr);
 
 } // namespace brisvane::platform::posix

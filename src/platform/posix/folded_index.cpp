@@ -1,12 +1,14 @@
 // The hash index over a key's subkeys or values (folded_index.h).
 #include "platform/posix/folded_index.h"
 
+#include <algorithm>
+
 namespace brisvane::platform::hive {
 
 void FoldedIndex::Add(std::uint64_t hash, std::size_t position) {
     if ((m_taken + 1) * 4 > m_slots.size() * 3)
         Grow();
-    for (std::size_t at = hash & (m_slots.size() - 1);; at = (at + 1) & (m_slots.size() - 1)) {
+    for (std::size_t at = Home(hash);; at = Next(at)) {
         if (m_slots[at].position == kFree) {
             m_slots[at] = {static_cast<std::uint32_t>(hash), static_cast<std::uint32_t>(position)};
             ++m_taken;
@@ -18,7 +20,7 @@ void FoldedIndex::Add(std::uint64_t hash, std::size_t position) {
 void FoldedIndex::Remove(std::uint64_t hash, std::size_t position) {
     if (m_slots.empty())
         return;
-    for (std::size_t at = hash & (m_slots.size() - 1);; at = (at + 1) & (m_slots.size() - 1)) {
+    for (std::size_t at = Home(hash);; at = Next(at)) {
         Slot& slot = m_slots[at];
         if (slot.position == kFree)
             return;
@@ -30,9 +32,8 @@ void FoldedIndex::Remove(std::uint64_t hash, std::size_t position) {
 }
 
 void FoldedIndex::Reserve(std::size_t positions) {
-    std::size_t size = 16;
-    while (size * 3 < (positions + 1) * 4)
-        size *= 2;
+    // Two thirds full once they are all in.
+    const std::size_t size = std::max<std::size_t>(16, (positions + 1) * 3 / 2);
     if (size > m_slots.size() && m_taken == 0)
         m_slots.assign(size, Slot{});
 }
@@ -47,9 +48,8 @@ void FoldedIndex::Grow() {
     std::size_t live = 0;
     for (const Slot& slot : old)
         live += slot.position != kFree && slot.position != kGone;
-    std::size_t size = 16;
-    while (size * 3 < (live + 1) * 8)
-        size *= 2;
+    // Half full after growing, three quarters before the next growth.
+    const std::size_t size = std::max<std::size_t>(16, (live + 1) * 2);
     m_slots.assign(size, Slot{});
     m_taken = 0;
     for (const Slot& slot : old)

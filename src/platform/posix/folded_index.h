@@ -10,6 +10,8 @@ namespace brisvane::platform::hive {
 
 // Open addressing over positions in the list, with the low half of the hash kept beside each
 // so that growing never hashes a name again. The list compares the whole hash and the name.
+// The table may have any size, so that it grows by half rather than doubling: a list of a
+// million names costs about as many slots, not up to four times as many.
 class FoldedIndex {
 public:
     static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
@@ -18,7 +20,7 @@ public:
     template <typename Matches> std::size_t Find(std::uint64_t hash, Matches matches) const {
         if (m_slots.empty())
             return kNone;
-        for (std::size_t at = hash & (m_slots.size() - 1);; at = (at + 1) & (m_slots.size() - 1)) {
+        for (std::size_t at = Home(hash);; at = Next(at)) {
             const Slot& slot = m_slots[at];
             if (slot.position == kFree)
                 return kNone;
@@ -41,6 +43,11 @@ private:
         std::uint32_t position = kFree;
     };
     void Grow();
+    // Where a hash's search starts: its low half, the one kept, scaled to the table.
+    std::size_t Home(std::uint64_t hash) const {
+        return static_cast<std::size_t>(((hash & 0xFFFFFFFFu) * m_slots.size()) >> 32);
+    }
+    std::size_t Next(std::size_t at) const { return at + 1 == m_slots.size() ? 0 : at + 1; }
 
     std::vector<Slot> m_slots;
     std::size_t m_taken = 0; // positions and the marks removals leave

@@ -4,6 +4,7 @@
 
 #include "platform/posix/file_io.h"
 #include "platform/posix/hive_cache.h"
+#include "platform/posix/hive_one_key.h"
 #include "platform/posix/reg_import.h"
 #include "platform/posix/reg_text.h"
 
@@ -172,12 +173,12 @@ bool MakeFolders(const std::string& path) {
     return mkdir(path.c_str(), 0700) == 0 || errno == EEXIST;
 }
 
-// The new content replaces the hive at once (beside its target when the hive is a link, which
-// stays one). Only this process's writers are kept apart by the lock, so the temporary file can
-// have a fixed name. written tells the new file's identity and a time before it took the hive's
-// place.
-LONG WriteHive(const std::string& path, const std::string& content, FileIdentity& written,
-               timespec& placedAfter) {
+// The tree's text replaces the hive at once, written as it is made (beside its target when the
+// hive is a link, which stays one). Only this process's writers are kept apart by the lock, so
+// the temporary file can have a fixed name. written tells the new file's identity and a time
+// before it took the hive's place.
+LONG WriteHive(const std::string& path, const Key& tree, std::string_view rootName,
+               FileIdentity& written, timespec& placedAfter) {
     std::string target;
     if (!FollowLinks(path, target))
         return ERROR_CANTWRITE;
@@ -185,7 +186,11 @@ LONG WriteHive(const std::string& path, const std::string& content, FileIdentity
     rules.temporary = posix::TemporaryName::Fixed;
     rules.newFileMode = 0600;
     posix::ReplacedFile replaced;
-    if (posix::ReplaceFile(target, content, rules, &replaced) != posix::ReplaceOutcome::Done)
+    const auto write = [&](int fd) {
+        return SerializeHiveTo(tree, rootName,
+                               [fd](std::string_view text) { return posix::WriteAll(fd, text); });
+    };
+    if (posix::ReplaceFile(target, write, rules, &replaced) != posix::ReplaceOutcome::Done)
         return ERROR_CANTWRITE;
     written = IdentityOf(replaced.status);
     placedAfter = replaced.before;
@@ -224,26 +229,30 @@ private:
     int m_fd = -1;
 };
 
-// Parses content into a new settled tree; syntax faults come before keys of the other root,
-// and those before edits the hive cannot take, as a reader going through the file in turn
-// would find them.
+// Reads a hive's text through parse and hands its edits to apply, in the order its faults are
+// named: syntax faults come before keys of the other root, and those before edits the hive
+// cannot take, as a reader going through the file in turn would find them.
+template <typename Parse, typename Apply>
+std::optional<ParseError> CheckedEdits(Root root, const Parse& parse, Apply& apply) {
+    std::optional<ParseError> outside;
+    std::optional<ParseError> refused;
+    std::optional<ParseError> error = parse([&](const RegEdit& edit) -> std::optional<ParseError> {
+        if (!outside && !NamesEqual(edit.rootName, RootName(root)))
+            outside = ParseError{edit.line, "a key outside " + std::string(RootName(root))};
+        if (!outside && !refused)
+            refused = apply.ApplyToRoot(edit);
+        return std::nullopt;
+    });
+    return error ? error : outside ? outside : refused;
+}
+
+// Parses content into a new settled tree.
 LONG ParseHive(Root root, const std::string& path, std::string_view content,
                std::shared_ptr<Key>& tree) {
     auto parsed = std::make_shared<Key>();
     EditApplier applier(RootName(root), *parsed);
-    std::optional<ParseError> outside;
-    std::optional<ParseError> refused;
-    std::optional<ParseError> error =
-        ParseRegDocument(content, [&](const RegEdit& edit) -> std::optional<ParseError> {
-            if (!outside && !NamesEqual(edit.rootName, RootName(root)))
-                outside = ParseError{edit.line, "a key outside " + std::string(RootName(root))};
-            if (!outside && !refused)
-                refused = applier.Apply(edit);
-            return std::nullopt;
-        });
-    if (!error)
-        error = outside ? outside : refused;
-    if (error) {
+    const auto parse = [&](const EditSink& sink) { return ParseRegDocument(content, sink); };
+    if (std::optional<ParseError> error = CheckedEdits(root, parse, applier)) {
         ReportDamage(path, *error);
         tree.reset();
         return ERROR_BADDB;
@@ -306,9 +315,18 @@ LONG TakeForChange(Root root, const std::string& path, ParsedHive& out) {
     std::optional<ParsedHive> taken = Cache().Take(root, path);
     taken.reset();
     if (out.tree.use_count() > 1) {
-        if (!out.content)
+        // A hive written by this process keeps no copy of its text: it is read again.
+        std::shared_ptr<const std::string> content = out.content;
+        bool missing = out.identity.inode == 0;
+        if (!content && !missing) {
+            auto read = std::make_shared<std::string>();
+            if (LONG rc = ReadWhole(path, *read, missing); rc != ERROR_SUCCESS)
+                return rc;
+            content = std::move(read);
+        }
+        if (!content || missing)
             out.tree = std::make_shared<Key>();
-        else if (LONG rc = ParseHive(root, path, *out.content, out.tree); rc != ERROR_SUCCESS)
+        else if (LONG rc = ParseHive(root, path, *content, out.tree); rc != ERROR_SUCCESS)
             return rc;
     }
     return ERROR_SUCCESS;
@@ -345,6 +363,43 @@ LONG ReadHive(Root root, std::shared_ptr<const Key>& out) {
     return parsed.result;
 }
 
+LONG ReadHiveKey(Root root, const std::vector<std::string>& path, std::shared_ptr<const Key>& tree,
+                 const std::optional<std::string>& onlyValue) {
+    const std::string file = HivePath(root);
+    auto parsed = std::make_shared<Key>();
+    posix::Descriptor hive;
+    struct stat info {};
+    switch (posix::OpenRegularFile(file, hive, &info)) {
+    case posix::FileRead::Read:
+        break;
+    case posix::FileRead::Missing:
+        tree = std::move(parsed);
+        return path.empty() ? ERROR_SUCCESS : static_cast<LONG>(ERROR_FILE_NOT_FOUND);
+    case posix::FileRead::NotRegular:
+        ReportNotAFile(file, info.st_mode);
+        return ERROR_CANTREAD;
+    default:
+        return ERROR_CANTREAD;
+    }
+    bool failed = false;
+    const ByteSource source = [&](char* buffer, std::size_t size) {
+        return posix::ReadSome(hive.Get(), buffer, size, failed);
+    };
+    OneKeyApplier applier(RootName(root), path, *parsed, onlyValue);
+    const auto parse = [&](const EditSink& sink) { return ParseRegStream(source, sink); };
+    const std::optional<ParseError> error = CheckedEdits(root, parse, applier);
+    if (failed)
+        return ERROR_CANTREAD;
+    if (error) {
+        ReportDamage(file, *error);
+        return ERROR_BADDB;
+    }
+    parsed->Settle();
+    const bool found = parsed->Find(path) != nullptr;
+    tree = std::move(parsed);
+    return found ? ERROR_SUCCESS : static_cast<LONG>(ERROR_FILE_NOT_FOUND);
+}
+
 std::optional<std::string> HiveDamage(Root root) {
     std::shared_ptr<const Key> ignored;
     if (ReadHive(root, ignored) != ERROR_BADDB)
@@ -374,15 +429,13 @@ LONG ChangeHive(Root root, const std::function<LONG(Key& hiveRoot, bool& changed
     }
     if (rc != ERROR_SUCCESS)
         return rc;
-    // Settled before it is written and shared again; most changes leave the size about as it
-    // was.
+    // Settled before it is written and shared again. The text goes to the file as it is made,
+    // and the old text is let go first: a large hive is never held twice.
     hive.tree->Settle();
-    const std::size_t expected = hive.content ? hive.content->size() + hive.content->size() / 8 : 0;
-    auto content =
-        std::make_shared<const std::string>(SerializeHive(*hive.tree, RootName(root), expected));
-    if (rc = WriteHive(path, *content, hive.identity, hive.readAt); rc != ERROR_SUCCESS)
+    hive.content.reset();
+    if (rc = WriteHive(path, *hive.tree, RootName(root), hive.identity, hive.readAt);
+        rc != ERROR_SUCCESS)
         return rc;
-    hive.content = std::move(content);
     Cache().Keep(root, std::move(hive));
     return ERROR_SUCCESS;
 }

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace brisvane::platform::hive {
 
@@ -38,6 +39,15 @@ bool HiveIsReadOnly(Root root);
 // time stay the same, and that change time is older than a later change could share, the tree
 // parsed before is handed out again, settled and never changed afterwards.
 LONG ReadHive(Root root, std::shared_ptr<const Key>& out);
+
+// One key of the hive as it is now, read from the file in chunks without keeping the rest of
+// the tree: tree holds the key at path (with its values and the names of its direct subkeys,
+// settled) and the keys above it; of its values only the one named onlyValue, when given.
+// ERROR_FILE_NOT_FOUND when the hive holds no such key; otherwise the same results, checks and
+// messages as ReadHive. The cache is neither used nor filled: for a program that reads one key
+// once.
+LONG ReadHiveKey(Root root, const std::vector<std::string>& path, std::shared_ptr<const Key>& tree,
+                 const std::optional<std::string>& onlyValue = std::nullopt);
 
 // What keeps the hive file from being read, for a message ("is a folder, not a regular
 // file"); empty when nothing does.

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cassert>
-#include <iterator>
 
 namespace brisvane::platform::hive {
 
@@ -15,59 +14,117 @@ std::uint64_t HashOf(std::string_view name) {
     return posix::UpcasedNameHash(name);
 }
 
+// A large hive is mostly keys: a key is a name, two lists and one pointer.
+static_assert(sizeof(Key) <= 48);
+
 // Below this many entries a list is searched in turn, which costs less than an index.
 constexpr std::size_t kIndexFrom = 8;
 
 } // namespace
+
+StoredBytes StoredBytes::Make(std::pmr::memory_resource& store, const void* bytes,
+                              std::size_t size) {
+    StoredBytes made;
+    if (size == 0)
+        return made;
+    const std::size_t head = size < kLong ? 1 : 1 + sizeof(std::uint32_t);
+    auto* block = static_cast<BYTE*>(store.allocate(head + size, 1));
+    if (head == 1) {
+        block[0] = static_cast<BYTE>(size);
+    } else {
+        block[0] = kLong;
+        const auto length = static_cast<std::uint32_t>(size);
+        std::memcpy(block + 1, &length, sizeof length);
+    }
+    std::memcpy(block + head, bytes, size);
+    made.m_block = block;
+    return made;
+}
 
 bool NamesEqual(std::string_view a, std::string_view b) {
     // Most names are looked up as they were written.
     return a == b || posix::NamesEqualIgnoringCase(a, b);
 }
 
-Key::Key(std::string name) : m_name(std::move(name)) {}
-
-Key::Key(Key&&) noexcept = default;
-
-void Key::ReleaseSubkeys(std::vector<std::unique_ptr<Key>>& subkeys) {
-    std::vector<std::unique_ptr<Key>> pending = std::move(subkeys);
-    subkeys.clear();
-    while (!pending.empty()) {
-        std::unique_ptr<Key> key = std::move(pending.back());
-        pending.pop_back();
-        if (!key)
-            continue;
-        std::move(key->m_subkeys.begin(), key->m_subkeys.end(), std::back_inserter(pending));
-        key->m_subkeys.clear();
-    }
+Key::Key(std::string_view name) {
+    auto* extras = new Extras;
+    extras->ownStore = std::make_unique<std::pmr::monotonic_buffer_resource>();
+    extras->store = extras->ownStore.get();
+    m_link = reinterpret_cast<std::uintptr_t>(extras) | kHasExtras;
+    m_name = StoredText::Make(Store(), name);
 }
 
-Key::~Key() {
-    ReleaseSubkeys(m_subkeys);
+Key::Key(std::string_view name, std::pmr::memory_resource& store)
+    : m_name(StoredText::Make(store, name)), m_link(reinterpret_cast<std::uintptr_t>(&store)) {}
+
+// A moved-from key keeps the store of the tree it came from and nothing else.
+Key::Key(Key&& other) noexcept
+    : m_name(other.m_name), m_subkeys(std::move(other.m_subkeys)),
+      m_values(std::move(other.m_values)), m_link(other.m_link) {
+    other.m_link = reinterpret_cast<std::uintptr_t>(&Store());
 }
 
 Key& Key::operator=(Key&& other) noexcept {
     if (this != &other) {
-        ReleaseSubkeys(m_subkeys);
-        m_name = std::move(other.m_name);
+        ReleaseSubkeys(m_subkeys.Span());
+        DropExtras();
+        m_name = other.m_name;
         m_subkeys = std::move(other.m_subkeys);
-        m_subkeyIndex = std::move(other.m_subkeyIndex);
         m_values = std::move(other.m_values);
-        m_valueIndex = std::move(other.m_valueIndex);
-        m_valueHoles = std::move(other.m_valueHoles);
-        m_removedSubkeys = other.m_removedSubkeys;
-        m_subkeysUnsorted = other.m_subkeysUnsorted;
+        m_link = other.m_link;
+        other.m_link = reinterpret_cast<std::uintptr_t>(&Store());
     }
     return *this;
 }
 
+void Key::DropExtras() {
+    if (Extras* extras = ExtrasOrNull()) {
+        // Only a root's own store goes with them: then nothing of the tree is left.
+        m_link = extras->ownStore ? 0 : reinterpret_cast<std::uintptr_t>(extras->store);
+        delete extras;
+    }
+}
+
+Key::~Key() {
+    ReleaseSubkeys(m_subkeys.Span());
+    DropExtras();
+}
+
+// The keys lie in the arena: only what they hold elsewhere is let go. Each subkey's own tree
+// is walked with a stack as deep as it is wide, never a list of every key.
+void Key::ReleaseSubkeys(std::span<Key*> subkeys) {
+    std::vector<Key*> pending;
+    for (Key*& subkey : subkeys) {
+        pending.push_back(std::exchange(subkey, nullptr));
+        while (!pending.empty()) {
+            Key* key = pending.back();
+            pending.pop_back();
+            if (!key)
+                continue;
+            const std::span<Key*> below = key->m_subkeys.Span();
+            pending.insert(pending.end(), below.begin(), below.end());
+            key->m_subkeys.Resize(0);
+            key->~Key();
+        }
+    }
+}
+
+Key::Extras& Key::Extra() {
+    if (Extras* extras = ExtrasOrNull())
+        return *extras;
+    auto* extras = new Extras;
+    extras->store = &Store();
+    m_link = reinterpret_cast<std::uintptr_t>(extras) | kHasExtras | (m_link & kUnsorted);
+    return *extras;
+}
+
 std::size_t Key::SubkeyAt(std::string_view name, std::uint64_t hash) const {
     auto matches = [&](std::size_t at) {
-        const Key* key = m_subkeys[at].get();
-        return key && NamesEqual(key->m_name, name);
+        const Key* key = m_subkeys[at];
+        return key && NamesEqual(key->Name(), name);
     };
-    if (m_subkeyIndex)
-        return m_subkeyIndex->Find(hash, matches);
+    if (const FoldedIndex* index = SubkeyIndex())
+        return index->Find(hash, matches);
     for (std::size_t at = 0; at < m_subkeys.size(); ++at)
         if (matches(at))
             return at;
@@ -75,18 +132,21 @@ std::size_t Key::SubkeyAt(std::string_view name, std::uint64_t hash) const {
 }
 
 void Key::IndexSubkeys() {
-    m_subkeyIndex.reset();
+    if (Extras* extras = ExtrasOrNull())
+        extras->subkeyIndex.reset();
     if (m_subkeys.size() < kIndexFrom)
         return;
-    m_subkeyIndex = std::make_unique<FoldedIndex>();
+    auto index = std::make_unique<FoldedIndex>();
+    index->Reserve(m_subkeys.size());
     for (std::size_t at = 0; at < m_subkeys.size(); ++at)
         if (m_subkeys[at])
-            m_subkeyIndex->Add(HashOf(m_subkeys[at]->m_name), at);
+            index->Add(HashOf(m_subkeys[at]->Name()), at);
+    Extra().subkeyIndex = std::move(index);
 }
 
 Key* Key::FindSubkey(std::string_view name) {
     const std::size_t at = SubkeyAt(name, HashOf(name));
-    return at == FoldedIndex::kNone ? nullptr : m_subkeys[at].get();
+    return at == FoldedIndex::kNone ? nullptr : m_subkeys[at];
 }
 
 const Key* Key::FindSubkey(std::string_view name) const {
@@ -101,15 +161,17 @@ Key& Key::AddSubkey(std::string_view name, bool* created) {
     if (at != FoldedIndex::kNone)
         return *m_subkeys[at];
     // Keys mostly come in the order they are listed in; only others need a sort later.
-    const Key* last = m_subkeys.empty() ? nullptr : m_subkeys.back().get();
-    if (!m_subkeys.empty() && (!last || posix::CompareNamesIgnoringCase(last->m_name, name) > 0))
-        m_subkeysUnsorted = true;
-    m_subkeys.push_back(std::make_unique<Key>(std::string(name)));
-    if (m_subkeyIndex)
-        m_subkeyIndex->Add(hash, m_subkeys.size() - 1);
+    const Key* last = m_subkeys.empty() ? nullptr : m_subkeys.back();
+    if (!m_subkeys.empty() && (!last || posix::CompareNamesIgnoringCase(last->Name(), name) > 0))
+        SetSubkeysUnsorted(true);
+    std::pmr::memory_resource& store = Store();
+    Key* key = new (store.allocate(sizeof(Key), alignof(Key))) Key(name, store);
+    m_subkeys.PushBack(store, key);
+    if (FoldedIndex* index = SubkeyIndex())
+        index->Add(hash, m_subkeys.size() - 1);
     else if (m_subkeys.size() >= kIndexFrom)
         IndexSubkeys();
-    return *m_subkeys.back();
+    return *key;
 }
 
 bool Key::RemoveSubkey(std::string_view name) {
@@ -117,18 +179,16 @@ bool Key::RemoveSubkey(std::string_view name) {
     const std::size_t at = SubkeyAt(name, hash);
     if (at == FoldedIndex::kNone)
         return false;
-    if (m_subkeyIndex)
-        m_subkeyIndex->Remove(hash, at);
-    std::vector<std::unique_ptr<Key>> removed;
-    removed.push_back(std::move(m_subkeys[at]));
-    ReleaseSubkeys(removed);
-    ++m_removedSubkeys;
+    if (FoldedIndex* index = SubkeyIndex())
+        index->Remove(hash, at);
+    ReleaseSubkeys(std::span<Key*>(&m_subkeys[at], 1));
+    ++Extra().removedSubkeys;
     return true;
 }
 
-const std::vector<std::unique_ptr<Key>>& Key::Subkeys() const {
-    assert(m_removedSubkeys == 0 && !m_subkeysUnsorted);
-    return m_subkeys;
+std::span<Key* const> Key::Subkeys() const {
+    assert(RemovedSubkeys() == 0 && !SubkeysUnsorted());
+    return m_subkeys.Span();
 }
 
 Key* Key::Find(const std::vector<std::string>& path) {
@@ -156,13 +216,17 @@ Key& Key::Create(const std::vector<std::string>& path, bool* created) {
 }
 
 bool Key::IsValueHole(std::size_t at) const {
-    return std::find(m_valueHoles.begin(), m_valueHoles.end(), at) != m_valueHoles.end();
+    const Extras* extras = ExtrasOrNull();
+    if (!extras)
+        return false;
+    const std::vector<std::uint32_t>& holes = extras->valueHoles;
+    return std::find(holes.begin(), holes.end(), at) != holes.end();
 }
 
 std::size_t Key::ValueAt(std::string_view name, std::uint64_t hash) const {
-    if (m_valueIndex)
-        return m_valueIndex->Find(
-            hash, [&](std::size_t at) { return NamesEqual(m_values[at].name, name); });
+    if (const FoldedIndex* index = ValueIndex())
+        return index->Find(hash,
+                           [&](std::size_t at) { return NamesEqual(m_values[at].name, name); });
     for (std::size_t at = 0; at < m_values.size(); ++at)
         if (NamesEqual(m_values[at].name, name) && !IsValueHole(at))
             return at;
@@ -170,13 +234,15 @@ std::size_t Key::ValueAt(std::string_view name, std::uint64_t hash) const {
 }
 
 void Key::IndexValues() {
-    m_valueIndex.reset();
+    if (Extras* extras = ExtrasOrNull())
+        extras->valueIndex.reset();
     if (m_values.size() < kIndexFrom)
         return;
-    m_valueIndex = std::make_unique<FoldedIndex>();
+    auto index = std::make_unique<FoldedIndex>();
     for (std::size_t at = 0; at < m_values.size(); ++at)
         if (!IsValueHole(at))
-            m_valueIndex->Add(HashOf(m_values[at].name), at);
+            index->Add(HashOf(m_values[at].name), at);
+    Extra().valueIndex = std::move(index);
 }
 
 const Value* Key::FindValue(std::string_view name) const {
@@ -184,7 +250,7 @@ const Value* Key::FindValue(std::string_view name) const {
     return at == FoldedIndex::kNone ? nullptr : &m_values[at];
 }
 
-bool Key::SetValue(std::string_view name, DWORD type, std::vector<BYTE> data) {
+bool Key::SetValue(std::string_view name, DWORD type, const std::vector<BYTE>& data) {
     const std::uint64_t hash = HashOf(name);
     const std::size_t at = ValueAt(name, hash);
     if (at != FoldedIndex::kNone) {
@@ -192,16 +258,14 @@ bool Key::SetValue(std::string_view name, DWORD type, std::vector<BYTE> data) {
         if (value.type == type && value.data == data)
             return false;
         value.type = type;
-        value.data = std::move(data);
+        value.data = StoredBytes::Make(Store(), data.data(), data.size());
         return true;
     }
-    // A large list grows fourfold: the room not yet used is never touched, and the values
-    // are moved far fewer times than by doubling.
-    if (m_values.size() == m_values.capacity() && m_values.size() >= 4096)
-        m_values.reserve(m_values.size() * 4);
-    m_values.push_back(Value{std::string(name), type, std::move(data)});
-    if (m_valueIndex)
-        m_valueIndex->Add(hash, m_values.size() - 1);
+    std::pmr::memory_resource& store = Store();
+    m_values.PushBack(store, Value{StoredText::Make(store, name), type,
+                                   StoredBytes::Make(store, data.data(), data.size())});
+    if (FoldedIndex* index = ValueIndex())
+        index->Add(hash, m_values.size() - 1);
     else if (m_values.size() >= kIndexFrom)
         IndexValues();
     return true;
@@ -212,26 +276,27 @@ bool Key::RemoveValue(std::string_view name) {
     const std::size_t at = ValueAt(name, hash);
     if (at == FoldedIndex::kNone)
         return false;
-    if (m_valueIndex)
-        m_valueIndex->Remove(hash, at);
-    std::vector<BYTE>().swap(m_values[at].data);
-    m_valueHoles.push_back(static_cast<std::uint32_t>(at));
+    if (FoldedIndex* index = ValueIndex())
+        index->Remove(hash, at);
+    m_values[at].data = StoredBytes();
+    Extra().valueHoles.push_back(static_cast<std::uint32_t>(at));
     return true;
 }
 
-const std::vector<Value>& Key::Values() const {
-    assert(m_valueHoles.empty());
-    return m_values;
+std::span<const Value> Key::Values() const {
+    assert(!ExtrasOrNull() || ExtrasOrNull()->valueHoles.empty());
+    return m_values.Span();
 }
 
 void Key::SettleSubkeys() {
-    if (m_removedSubkeys == 0 && !m_subkeysUnsorted)
+    if (RemovedSubkeys() == 0 && !SubkeysUnsorted())
         return;
-    if (m_removedSubkeys > 0) {
-        std::erase(m_subkeys, nullptr);
-        m_removedSubkeys = 0;
+    if (RemovedSubkeys() > 0) {
+        const std::span<Key*> all = m_subkeys.Span();
+        m_subkeys.Resize(std::remove(all.begin(), all.end(), nullptr) - all.begin());
+        Extra().removedSubkeys = 0;
     }
-    if (m_subkeysUnsorted) {
+    if (SubkeysUnsorted()) {
         SortSubkeys();
         return;
     }
@@ -242,89 +307,117 @@ namespace {
 
 // A subkey as the sort sees it: the first upper-cased units of its name packed into integers,
 // most significant first, so that most comparisons need nothing but the entry itself; the
-// rest of the name lies in a shared buffer for the ties. Its hash is taken while its name is
-// at hand, for the index made after the sort.
+// whole names settle the ties. It names its key by its place in the list, which keeps an entry
+// at 24 bytes for a key of millions of subkeys.
 struct SortEntry {
-    static constexpr std::size_t kPacked = 3;
-    static constexpr std::size_t kUnitsPacked = kPacked * 4;
-    std::uint64_t packed[kPacked]{};
-    std::size_t start = 0;
-    std::size_t length = 0;
-    std::uint64_t hash = 0;
-    std::size_t from = 0;
+    static constexpr std::size_t kUnits = 10; // four in each of wide[], two in narrow
+    std::uint64_t wide[2]{};
+    std::uint32_t narrow = 0;
+    std::uint32_t from = 0;
+
+    void Pack(const std::u16string& units) {
+        for (std::size_t unit = 0; unit < std::min(units.size(), kUnits); ++unit) {
+            if (unit < 8)
+                wide[unit / 4] |= static_cast<std::uint64_t>(units[unit]) << (48 - 16 * (unit % 4));
+            else
+                narrow |= static_cast<std::uint32_t>(units[unit]) << (16 - 16 * (unit - 8));
+        }
+    }
 };
+
+// Puts each entry's key in its place, following each cycle of the order so that no second list
+// is needed; an entry done names its own place.
+void PlaceInOrder(std::span<Key*> subkeys, std::vector<SortEntry>& entries) {
+    for (std::size_t start = 0; start < entries.size(); ++start) {
+        if (entries[start].from == start)
+            continue;
+        Key* first = subkeys[start];
+        for (std::size_t at = start;;) {
+            const std::size_t from = entries[at].from;
+            entries[at].from = static_cast<std::uint32_t>(at);
+            if (from == start) {
+                subkeys[at] = first;
+                break;
+            }
+            subkeys[at] = subkeys[from];
+            at = from;
+        }
+    }
+}
 
 } // namespace
 
 void Key::SortSubkeys() {
+    // The index is made anew for the sorted list; let go first, it and the sort's entries are
+    // never held together.
+    if (Extras* extras = ExtrasOrNull())
+        extras->subkeyIndex.reset();
     std::u16string folded;
-    std::vector<SortEntry> entries(m_subkeys.size());
-    for (std::size_t at = 0; at < m_subkeys.size(); ++at) {
-        SortEntry& entry = entries[at];
-        const std::string& name = m_subkeys[at]->m_name;
-        entry.start = folded.size();
-        posix::AppendUpcasedUnits(name, folded);
-        entry.length = folded.size() - entry.start;
-        for (std::size_t unit = 0; unit < std::min(entry.length, SortEntry::kUnitsPacked); ++unit)
-            entry.packed[unit / 4] |= static_cast<std::uint64_t>(folded[entry.start + unit])
-                                      << (48 - 16 * (unit % 4));
-        entry.hash = HashOf(name);
-        entry.from = at;
+    const std::span<Key*> subkeys = m_subkeys.Span();
+    std::vector<SortEntry> entries(subkeys.size());
+    for (std::size_t at = 0; at < subkeys.size(); ++at) {
+        folded.clear();
+        posix::AppendUpcasedUnits(subkeys[at]->Name(), folded);
+        entries[at].Pack(folded);
+        entries[at].from = static_cast<std::uint32_t>(at);
     }
-    const std::u16string_view all(folded);
-    std::sort(entries.begin(), entries.end(), [&all](const SortEntry& a, const SortEntry& b) {
-        for (std::size_t i = 0; i < SortEntry::kPacked; ++i) {
-            if (a.packed[i] != b.packed[i])
-                return a.packed[i] < b.packed[i];
-        }
+    std::sort(entries.begin(), entries.end(), [&](const SortEntry& a, const SortEntry& b) {
+        if (a.wide[0] != b.wide[0])
+            return a.wide[0] < b.wide[0];
+        if (a.wide[1] != b.wide[1])
+            return a.wide[1] < b.wide[1];
+        if (a.narrow != b.narrow)
+            return a.narrow < b.narrow;
         // Units of zero pad a short name's packed part: a tie is settled by the whole names.
-        return all.substr(a.start, a.length) < all.substr(b.start, b.length);
+        return posix::CompareNamesIgnoringCase(subkeys[a.from]->Name(), subkeys[b.from]->Name()) <
+               0;
     });
-    std::vector<std::unique_ptr<Key>> sorted;
-    sorted.reserve(m_subkeys.size());
-    for (const SortEntry& entry : entries)
-        sorted.push_back(std::move(m_subkeys[entry.from]));
-    m_subkeys = std::move(sorted);
-    m_subkeysUnsorted = false;
-
-    m_subkeyIndex.reset();
-    if (m_subkeys.size() < kIndexFrom)
-        return;
-    m_subkeyIndex = std::make_unique<FoldedIndex>();
-    m_subkeyIndex->Reserve(entries.size());
-    for (std::size_t at = 0; at < entries.size(); ++at)
-        m_subkeyIndex->Add(entries[at].hash, at);
+    PlaceInOrder(subkeys, entries);
+    SetSubkeysUnsorted(false);
+    std::vector<SortEntry>().swap(entries);
+    IndexSubkeys();
 }
 
 void Key::SettleValues() {
-    if (m_valueHoles.empty())
+    Extras* extras = ExtrasOrNull();
+    if (!extras || extras->valueHoles.empty())
         return;
-    std::sort(m_valueHoles.begin(), m_valueHoles.end());
+    std::vector<std::uint32_t>& holes = extras->valueHoles;
+    std::sort(holes.begin(), holes.end());
     std::size_t kept = 0;
     std::size_t hole = 0;
     for (std::size_t at = 0; at < m_values.size(); ++at) {
-        if (hole < m_valueHoles.size() && m_valueHoles[hole] == at) {
+        if (hole < holes.size() && holes[hole] == at) {
             ++hole;
             continue;
         }
-        if (kept != at)
-            m_values[kept] = std::move(m_values[at]);
-        ++kept;
+        m_values[kept++] = m_values[at];
     }
-    m_values.resize(kept);
-    std::vector<std::uint32_t>().swap(m_valueHoles);
+    m_values.Resize(kept);
+    std::vector<std::uint32_t>().swap(holes);
     IndexValues();
 }
 
 void Key::Settle() {
-    std::vector<Key*> pending{this};
-    while (!pending.empty()) {
-        Key* key = pending.back();
-        pending.pop_back();
+    // Depth first, each level remembering where it is in its list: the walk holds no list of
+    // every key.
+    struct Level {
+        Key* key;
+        std::size_t next;
+    };
+    SettleSubkeys();
+    SettleValues();
+    std::vector<Level> levels{{this, 0}};
+    while (!levels.empty()) {
+        Level& level = levels.back();
+        if (level.next == level.key->m_subkeys.size()) {
+            levels.pop_back();
+            continue;
+        }
+        Key* key = level.key->m_subkeys[level.next++];
         key->SettleSubkeys();
         key->SettleValues();
-        for (const auto& subkey : key->m_subkeys)
-            pending.push_back(subkey.get());
+        levels.push_back({key, 0});
     }
 }
 

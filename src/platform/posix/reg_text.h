@@ -13,13 +13,20 @@
 
 namespace brisvane::platform::hive {
 
+// A value as a document gives it.
+struct EditValue {
+    std::string name;
+    DWORD type = REG_NONE;
+    std::vector<BYTE> data;
+};
+
 // One change that a .reg document asks for, in document order.
 struct RegEdit {
     enum class Kind { CreateKey, DeleteKey, SetValue, DeleteValue };
     Kind kind = Kind::CreateKey;
     std::string rootName; // the first part of the section name, e.g. "HKEY_CURRENT_USER"
     std::vector<std::string> path;
-    Value value; // only the name for DeleteValue
+    EditValue value; // only the name for DeleteValue
     int line = 0;
 };
 
@@ -36,6 +43,11 @@ using EditSink = std::function<std::optional<ParseError>(const RegEdit& edit)>;
 // handing each edit to sink as it is read. On failure nothing is guaranteed about the edits
 // already handed over.
 std::optional<ParseError> ParseRegDocument(std::string_view bytes, const EditSink& sink);
+// Fills the buffer with the next bytes of a document and says how many; 0 at its end.
+using ByteSource = std::function<std::size_t(char* buffer, std::size_t size)>;
+// The same as ParseRegDocument, the document read from source in fixed-size chunks: however
+// long it is, only about one chunk of it is held at a time.
+std::optional<ParseError> ParseRegStream(const ByteSource& source, const EditSink& sink);
 // The same, collecting the edits.
 std::optional<ParseError> ParseRegDocument(std::string_view bytes, std::vector<RegEdit>& edits);
 
@@ -46,6 +58,12 @@ inline constexpr std::string_view kRegedit4Header = "REGEDIT4";
 std::string SerializeHive(const Key& root, std::string_view rootName, std::size_t expectedSize = 0);
 // The sections of a settled key and everything below it; fullName is its section name.
 void SerializeKey(const Key& key, const std::string& fullName, std::string& out);
+
+// Takes serialized text as it is made; false stops the writing.
+using TextSink = std::function<bool(std::string_view text)>;
+// The same text as SerializeHive, handed to sink in pieces of about a chunk, so that the whole
+// text is never held; false when sink refused a piece.
+bool SerializeHiveTo(const Key& root, std::string_view rootName, const TextSink& sink);
 
 // Where the next '"' or '\' lies, the two characters a quoted text escapes; find_first_of
 // would search the two for every character.

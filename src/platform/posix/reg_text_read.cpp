@@ -2,6 +2,7 @@
 // deleted key, a value line with its data (text, dword, hex) and the hex data's continuation
 // lines (reg_text.h).
 #include "platform/posix/reg_text.h"
+#include "platform/posix/reg_text_lines.h"
 #include "platform/posix/reg_text_parts.h"
 
 #include <cstdint>
@@ -14,12 +15,11 @@ namespace {
 // why it failed in m_reason.
 class DocumentReader {
 public:
-    DocumentReader(std::string_view text, bool unicode, const EditSink& sink)
-        : m_text(text), m_unicode(unicode), m_sink(sink) {}
+    DocumentReader(LineSource& lines, bool unicode, const EditSink& sink, std::size_t lineCount)
+        : m_lines(lines), m_lineCount(lineCount), m_unicode(unicode), m_sink(sink) {}
 
     std::optional<ParseError> Run() {
         std::string_view line;
-        NextLine(line); // the header, checked by the caller
         while (NextLine(line)) {
             const bool ok = Line(Trim(line));
             if (m_refused)
@@ -33,11 +33,8 @@ public:
 private:
     // The lines are taken one at a time, never all listed: a large file needs no second copy.
     bool NextLine(std::string_view& line) {
-        if (m_next > m_text.size() || (m_next == m_text.size() && m_lineCount > 0))
+        if (!m_lines.Next(line))
             return false;
-        const std::size_t end = m_text.find('\n', m_next);
-        line = m_text.substr(m_next, end == std::string_view::npos ? end : end - m_next);
-        m_next = end == std::string_view::npos ? m_text.size() + 1 : end + 1;
         ++m_lineCount;
         return true;
     }
@@ -124,13 +121,15 @@ private:
             const std::string_view part =
                 name.substr(start, at == std::string_view::npos ? at : at - start);
             empty = empty || part.empty();
+            // Most sections share their first parts with the one before: those stay as they are.
             if (root) {
-                m_edit.rootName.assign(part);
+                if (m_edit.rootName != part)
+                    m_edit.rootName.assign(part);
             } else {
-                if (below < m_edit.path.size())
-                    m_edit.path[below].assign(part);
-                else
+                if (below >= m_edit.path.size())
                     m_edit.path.emplace_back(part);
+                else if (m_edit.path[below] != part)
+                    m_edit.path[below].assign(part);
                 ++below;
             }
             if (at == std::string_view::npos)
@@ -186,7 +185,7 @@ private:
 
     // "\"text\"": REG_SZ, stored with its closing zero.
     bool TextData(std::string_view rest) {
-        std::string text;
+        std::string& text = m_scratch;
         if (!QuotedText(rest, text))
             return false;
         if (!Trim(rest).empty())
@@ -211,7 +210,7 @@ private:
     // "hex:01,02" (REG_BINARY) or "hex(N):01,02"; in the Unicode form the text types hold
     // UTF-16, which becomes the program's 8-bit text.
     bool HexData(std::string_view rest) {
-        Value& value = m_edit.value;
+        EditValue& value = m_edit.value;
         if (StartsWithNoCase(rest, "hex:")) {
             value.type = REG_BINARY;
             rest.remove_prefix(4);
@@ -278,9 +277,8 @@ private:
         return Fail("a text without its closing quote");
     }
 
-    std::string_view m_text;
-    std::size_t m_next = 0;      // where the next line starts
-    std::size_t m_lineCount = 0; // lines taken so far
+    LineSource& m_lines;
+    std::size_t m_lineCount; // lines taken so far
     bool m_unicode;
     const EditSink& m_sink;
     RegEdit m_edit;
@@ -288,17 +286,28 @@ private:
     bool m_inSection = false;
     bool m_sectionDeleted = false;
     std::string m_reason;
+    std::string m_scratch; // a value's text, its room kept for the next one's
 };
 
 // The first line: which of the two forms the document is in. The UTF-16 form has already
 // become 8-bit text.
-std::optional<bool> Header(std::string_view text) {
-    const std::string_view header = TrimRight(text.substr(0, text.find('\n')));
+std::optional<bool> Header(std::string_view line) {
+    const std::string_view header = TrimRight(line);
     if (header == "Windows Registry Editor Version 5.00")
         return true;
     if (header == kRegedit4Header)
         return false;
     return std::nullopt;
+}
+
+std::optional<ParseError> ParseLines(LineSource& lines, const EditSink& sink) {
+    std::string_view first;
+    lines.Next(first);
+    const std::optional<bool> unicode = Header(first);
+    if (!unicode)
+        return ParseError{1, "the first line is neither REGEDIT4 nor Windows Registry Editor "
+                             "Version 5.00"};
+    return DocumentReader(lines, *unicode, sink, 1).Run();
 }
 
 } // namespace
@@ -313,11 +322,13 @@ std::optional<ParseError> ParseRegDocument(std::string_view bytes, const EditSin
     } else if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") {
         text.remove_prefix(3);
     }
-    const std::optional<bool> unicode = Header(text);
-    if (!unicode)
-        return ParseError{1, "the first line is neither REGEDIT4 nor Windows Registry Editor "
-                             "Version 5.00"};
-    return DocumentReader(text, *unicode, sink).Run();
+    TextLines lines(text);
+    return ParseLines(lines, sink);
+}
+
+std::optional<ParseError> ParseRegStream(const ByteSource& source, const EditSink& sink) {
+    StreamLines lines(source);
+    return ParseLines(lines, sink);
 }
 
 std::optional<ParseError> ParseRegDocument(std::string_view bytes, std::vector<RegEdit>& edits) {

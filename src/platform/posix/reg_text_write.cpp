@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <span>
 
 namespace brisvane::platform::hive {
 
@@ -23,7 +24,7 @@ void AppendQuoted(std::string& out, std::string_view text) {
 }
 
 // Exactly one text and its closing zero, with nothing a line of the file cannot hold.
-bool FitsQuotedText(const std::vector<BYTE>& data) {
+bool FitsQuotedText(std::span<const BYTE> data) {
     if (data.empty() || data.back() != 0)
         return false;
     return std::none_of(data.begin(), data.end() - 1,
@@ -32,7 +33,7 @@ bool FitsQuotedText(const std::vector<BYTE>& data) {
 
 // Written straight into out, the line measured from lineStart: a hive of many values is
 // written without a string per line.
-void AppendHex(std::string& out, std::size_t lineStart, const std::vector<BYTE>& data) {
+void AppendHex(std::string& out, std::size_t lineStart, std::span<const BYTE> data) {
     constexpr std::size_t kWrapAt = 76;
     constexpr char kDigits[] = "0123456789abcdef";
     for (std::size_t i = 0; i < data.size(); ++i) {
@@ -87,55 +88,115 @@ constexpr std::size_t kSerializeSlack = 64 * 1024;
 
 } // namespace
 
-void SerializeKey(const Key& key, const std::string& fullName, std::string& out) {
-    // Depth first with a stack of our own: each entry is a key and the length its section name
-    // has in `name`, which grows and shrinks as the walk goes down and up.
-    struct Pending {
-        const Key* key;
-        std::size_t nameLength;
-    };
-    std::string name = fullName;
-    std::vector<Pending> pending{{&key, name.size()}};
-    while (!pending.empty()) {
-        const Pending next = pending.back();
-        pending.pop_back();
-        name.resize(next.nameLength);
-        if (next.key != &key) {
-            name += '\\';
-            name += next.key->Name();
-        }
+namespace {
+
+// With sink, hands out on once it holds a chunk and starts it afresh; without, makes room.
+bool Spill(std::string& out, const TextSink* sink) {
+    constexpr std::size_t kChunk = 1 << 20;
+    if (!sink) {
         // A large hive's text grows fourfold, so that it is rarely moved; room not yet written
         // costs nothing.
         if (out.capacity() - out.size() < kSerializeSlack)
             out.reserve(std::max(out.capacity() * 4, kSerializeSlack * 4));
-        out += '[';
-        out += name;
-        out += "]\r\n";
-        for (const Value& value : next.key->Values())
-            AppendValue(out, value);
-        out += "\r\n";
-        const auto& subkeys = next.key->Subkeys();
-        for (auto subkey = subkeys.rbegin(); subkey != subkeys.rend(); ++subkey)
-            pending.push_back({subkey->get(), name.size()});
+        return true;
     }
+    if (out.size() < kChunk)
+        return true;
+    if (!(*sink)(out))
+        return false;
+    out.clear();
+    return true;
 }
 
-std::string SerializeHive(const Key& root, std::string_view rootName, std::size_t expectedSize) {
-    std::string out;
-    out.reserve(expectedSize);
+// The values of a key, a line each.
+bool AppendValues(const Key& key, std::string& out, const TextSink* sink) {
+    for (const Value& value : key.Values()) {
+        AppendValue(out, value);
+        if (sink && !Spill(out, sink))
+            return false;
+    }
+    out += "\r\n";
+    return true;
+}
+
+// One key's section: its name line and its values.
+bool AppendSection(const Key& key, const std::string& name, std::string& out,
+                   const TextSink* sink) {
+    if (!Spill(out, sink))
+        return false;
+    out += '[';
+    out += name;
+    out += "]\r\n";
+    return AppendValues(key, out, sink);
+}
+
+// Appends the sections of key and everything below it to out, spilled as it grows.
+bool AppendSections(const Key& key, const std::string& fullName, std::string& out,
+                    const TextSink* sink) {
+    // Depth first with a stack of our own, as deep as the tree: each level is a key, the next
+    // of its subkeys to write and the length its section name has in `name`, which grows and
+    // shrinks as the walk goes down and up.
+    struct Level {
+        const Key* key;
+        std::size_t next;
+        std::size_t nameLength;
+    };
+    std::string name = fullName;
+    if (!AppendSection(key, name, out, sink))
+        return false;
+    std::vector<Level> levels{{&key, 0, name.size()}};
+    while (!levels.empty()) {
+        Level& level = levels.back();
+        const auto subkeys = level.key->Subkeys();
+        if (level.next == subkeys.size()) {
+            levels.pop_back();
+            continue;
+        }
+        const Key& subkey = *subkeys[level.next++];
+        name.resize(level.nameLength);
+        name += '\\';
+        name += subkey.Name();
+        if (!AppendSection(subkey, name, out, sink))
+            return false;
+        levels.push_back({&subkey, 0, name.size()});
+    }
+    return true;
+}
+
+bool AppendHive(const Key& root, std::string_view rootName, std::string& out,
+                const TextSink* sink) {
     out += kRegedit4Header;
     out += "\r\n\r\n";
     if (!root.Values().empty()) {
         out += '[';
         out += rootName;
         out += "]\r\n";
-        for (const Value& value : root.Values())
-            AppendValue(out, value);
-        out += "\r\n";
+        if (!AppendValues(root, out, sink))
+            return false;
     }
     for (const auto& subkey : root.Subkeys())
-        SerializeKey(*subkey, std::string(rootName) + "\\" + subkey->Name(), out);
+        if (!AppendSections(*subkey, std::string(rootName) + "\\" + std::string(subkey->Name()),
+                            out, sink))
+            return false;
+    return true;
+}
+
+} // namespace
+
+void SerializeKey(const Key& key, const std::string& fullName, std::string& out) {
+    AppendSections(key, fullName, out, nullptr);
+}
+
+std::string SerializeHive(const Key& root, std::string_view rootName, std::size_t expectedSize) {
+    std::string out;
+    out.reserve(expectedSize);
+    AppendHive(root, rootName, out, nullptr);
     return out;
+}
+
+bool SerializeHiveTo(const Key& root, std::string_view rootName, const TextSink& sink) {
+    std::string out;
+    return AppendHive(root, rootName, out, &sink) && (out.empty() || sink(out));
 }
 
 } // namespace brisvane::platform::hive

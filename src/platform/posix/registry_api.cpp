@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <sys/stat.h>
 #include <unordered_map>
@@ -150,7 +151,7 @@ bool AlreadyHolds(const OpenKey& handle, std::string_view name, DWORD type, cons
            std::equal(value->data.begin(), value->data.end(), data, data + size);
 }
 
-LONG CopyOut(const std::vector<BYTE>& data, LPBYTE out, LPDWORD size) {
+LONG CopyOut(std::span<const BYTE> data, LPBYTE out, LPDWORD size) {
     auto needed = static_cast<DWORD>(data.size());
     if (out) {
         if (*size < needed) {
@@ -165,12 +166,13 @@ LONG CopyOut(const std::vector<BYTE>& data, LPBYTE out, LPDWORD size) {
     return ERROR_SUCCESS;
 }
 
-LONG CopyName(const std::string& name, LPSTR out, LPDWORD chars) {
+LONG CopyName(std::string_view name, LPSTR out, LPDWORD chars) {
     if (!out || !chars)
         return ERROR_INVALID_PARAMETER;
     if (*chars <= name.size())
         return ERROR_MORE_DATA;
-    std::memcpy(out, name.c_str(), name.size() + 1);
+    std::memcpy(out, name.data(), name.size());
+    out[name.size()] = '\0';
     *chars = static_cast<DWORD>(name.size());
     return ERROR_SUCCESS;
 }

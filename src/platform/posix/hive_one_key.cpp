@@ -1,0 +1,50 @@
+// Cutting a hive's edits down to one key (hive_one_key.h).
+#include "platform/posix/hive_one_key.h"
+
+#include <algorithm>
+
+namespace brisvane::platform::hive {
+
+bool OneKeyApplier::OnTheWay(const std::vector<std::string>& path) const {
+    const std::size_t common = std::min(path.size(), m_path.size());
+    for (std::size_t at = 0; at < common; ++at)
+        if (!NamesEqual(path[at], m_path[at]))
+            return false;
+    return true;
+}
+
+bool OneKeyApplier::Wanted(const std::string& valueName) const {
+    return !m_onlyValue || NamesEqual(valueName, *m_onlyValue);
+}
+
+std::optional<ParseError> OneKeyApplier::Create(const RegEdit& edit, std::size_t parts) {
+    m_cut.kind = RegEdit::Kind::CreateKey;
+    m_cut.line = edit.line;
+    m_cut.path.assign(edit.path.begin(), edit.path.begin() + static_cast<std::ptrdiff_t>(parts));
+    return m_applier.ApplyToRoot(m_cut);
+}
+
+std::optional<ParseError> OneKeyApplier::ApplyToRoot(const RegEdit& edit) {
+    if (!OnTheWay(edit.path))
+        return std::nullopt;
+    const std::size_t depth = edit.path.size();
+    const std::size_t key = m_path.size();
+    // Below the key only its direct subkey counts, by name.
+    const std::size_t kept = std::min(depth, key + 1);
+    switch (edit.kind) {
+    case RegEdit::Kind::CreateKey:
+        return depth == kept ? m_applier.ApplyToRoot(edit) : Create(edit, kept);
+    case RegEdit::Kind::SetValue:
+        // A value's key was made by its section just before: another key's value, or a value
+        // not asked for, changes nothing here.
+        return depth == key && Wanted(edit.value.name) ? m_applier.ApplyToRoot(edit) : std::nullopt;
+    case RegEdit::Kind::DeleteKey:
+        // Deleting deeper leaves the direct subkey as it was.
+        return depth == kept ? m_applier.ApplyToRoot(edit) : std::nullopt;
+    case RegEdit::Kind::DeleteValue:
+        return depth == key && Wanted(edit.value.name) ? m_applier.ApplyToRoot(edit) : std::nullopt;
+    }
+    return std::nullopt;
+}
+
+} // namespace brisvane::platform::hive

@@ -1,0 +1,42 @@
+// What a hive's edits mean for one key alone: its values and the names of its direct subkeys,
+// without the rest of the tree, for reading one key of a large hive in little memory.
+#pragma once
+
+#include "platform/posix/hive_key.h"
+#include "platform/posix/reg_import.h"
+#include "platform/posix/reg_text.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace brisvane::platform::hive {
+
+// Applies each edit of one root, cut down to what it does to the key at path, to a tree that
+// holds only that key, the keys above it and its direct subkeys (empty). The key ends up with
+// the values and subkeys that applying every edit in full would have given it; of its values
+// only the one named onlyValue, when given.
+class OneKeyApplier {
+public:
+    OneKeyApplier(std::string_view rootName, std::vector<std::string> path, Key& tree,
+                  std::optional<std::string> onlyValue = std::nullopt)
+        : m_path(std::move(path)), m_onlyValue(std::move(onlyValue)), m_applier(rootName, tree) {}
+    std::optional<ParseError> ApplyToRoot(const RegEdit& edit);
+
+private:
+    // Whether path and the key's path agree in every part the shorter of them has.
+    bool OnTheWay(const std::vector<std::string>& path) const;
+    // Creating the first parts parts of path: what a deeper edit leaves on the way.
+    std::optional<ParseError> Create(const RegEdit& edit, std::size_t parts);
+
+    // Whether the key's value of this name is kept.
+    bool Wanted(const std::string& valueName) const;
+
+    std::vector<std::string> m_path;
+    std::optional<std::string> m_onlyValue;
+    EditApplier m_applier;
+    RegEdit m_cut;
+};
+
+} // namespace brisvane::platform::hive
