@@ -196,9 +196,29 @@ TEST(RegistryLookups, SubkeysAddedInAnyOrderAreListedAsWindowsListsThem) {
     for (const char* name : {"Twelve units", "Twelve unitsX", "Twelve unit", "twelve units and",
                              "Twelve unitsÃ©", "Twelve-units"})
         names.push_back(name);
+    // Numbered names that share their first ten units.
+    for (int i = 0; i < 300; ++i)
+        names.push_back("Key" + std::to_string(10000000 + i * 7919 % 1000));
     for (const auto& forms : kSpellings)
         names.push_back(forms.front());
     std::shuffle(names.begin(), names.end(), std::mt19937(3));
+    // Names whose upper-cased units all fit in a byte sort as well as those with Greek and
+    // Cyrillic letters.
+    std::vector<std::string> latin;
+    std::copy_if(names.begin(), names.end(), std::back_inserter(latin),
+                 [](const std::string& name) {
+                     return std::none_of(name.begin(), name.end(), [](char c) {
+                         return c == '\xCE' || c == '\xCF' || c == '\xD0' || c == '\xD1';
+                     });
+                 });
+    hive::Key latinOnly;
+    ModelList latinModel;
+    for (const std::string& name : latin) {
+        latinOnly.AddSubkey(name);
+        latinModel.Set(name, REG_NONE);
+    }
+    ExpectSubkeysMatch(latinOnly, latinModel);
+
     hive::Key shuffled;
     ModelList model;
     for (const std::string& name : names) {

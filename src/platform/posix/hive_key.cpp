@@ -308,22 +308,49 @@ namespace {
 // A subkey as the sort sees it: the first upper-cased units of its name packed into integers,
 // most significant first, so that most comparisons need nothing but the entry itself; the
 // whole names settle the ties. It names its key by its place in the list, which keeps an entry
-// at 24 bytes for a key of millions of subkeys.
+// at 24 bytes for a key of millions of subkeys. Where every unit of every name fits in a byte,
+// as in most hives, twenty units fit instead of ten: numbered names like "Key00012345" then
+// rarely tie, and the ties are what reach out to the names scattered in memory.
 struct SortEntry {
-    static constexpr std::size_t kUnits = 10; // four in each of wide[], two in narrow
     std::uint64_t wide[2]{};
     std::uint32_t narrow = 0;
     std::uint32_t from = 0;
 
-    void Pack(const std::u16string& units) {
-        for (std::size_t unit = 0; unit < std::min(units.size(), kUnits); ++unit) {
-            if (unit < 8)
-                wide[unit / 4] |= static_cast<std::uint64_t>(units[unit]) << (48 - 16 * (unit % 4));
+    // Packs units of `bits` bits each (8 or 16): as many as fit in the twenty bytes.
+    void Pack(const std::u16string& units, unsigned bits) {
+        const std::size_t perWord = 64 / bits;
+        const std::size_t count = std::min(units.size(), 2 * perWord + 32 / bits);
+        for (std::size_t unit = 0; unit < count; ++unit) {
+            const std::uint64_t value = units[unit];
+            if (unit < 2 * perWord)
+                wide[unit / perWord] |= value << (64 - bits * (unit % perWord + 1));
             else
-                narrow |= static_cast<std::uint32_t>(units[unit]) << (16 - 16 * (unit - 8));
+                narrow |=
+                    static_cast<std::uint32_t>(value << (32 - bits * (unit - 2 * perWord + 1)));
         }
     }
 };
+
+// Every entry packed from the upper-cased names, a byte a unit where every unit fits in one.
+std::vector<SortEntry> PackedEntries(std::span<Key* const> subkeys) {
+    std::vector<SortEntry> entries(subkeys.size());
+    std::u16string folded;
+    for (const unsigned bits : {8u, 16u}) {
+        bool fits = true;
+        for (std::size_t at = 0; at < subkeys.size() && fits; ++at) {
+            folded.clear();
+            posix::AppendUpcasedUnits(subkeys[at]->Name(), folded);
+            fits = bits == 16 || std::all_of(folded.begin(), folded.end(),
+                                             [](char16_t unit) { return unit < 0x100; });
+            entries[at] = SortEntry{};
+            entries[at].Pack(folded, bits);
+            entries[at].from = static_cast<std::uint32_t>(at);
+        }
+        if (fits)
+            break;
+    }
+    return entries;
+}
 
 // Puts each entry's key in its place, following each cycle of the order so that no second list
 // is needed; an entry done names its own place.
@@ -352,15 +379,8 @@ void Key::SortSubkeys() {
     // never held together.
     if (Extras* extras = ExtrasOrNull())
         extras->subkeyIndex.reset();
-    std::u16string folded;
     const std::span<Key*> subkeys = m_subkeys.Span();
-    std::vector<SortEntry> entries(subkeys.size());
-    for (std::size_t at = 0; at < subkeys.size(); ++at) {
-        folded.clear();
-        posix::AppendUpcasedUnits(subkeys[at]->Name(), folded);
-        entries[at].Pack(folded);
-        entries[at].from = static_cast<std::uint32_t>(at);
-    }
+    std::vector<SortEntry> entries = PackedEntries(subkeys);
     std::sort(entries.begin(), entries.end(), [&](const SortEntry& a, const SortEntry& b) {
         if (a.wide[0] != b.wide[0])
             return a.wide[0] < b.wide[0];
