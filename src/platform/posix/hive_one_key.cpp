@@ -6,8 +6,8 @@
 namespace brisvane::platform::hive {
 
 bool OneKeyApplier::OnTheWay(const std::vector<std::string>& path) const {
-    const std::size_t common = std::min(path.size(), m_path.size());
-    for (std::size_t at = 0; at < common; ++at)
+    // Deepest part first: sections of other keys mostly share the parts above and differ there.
+    for (std::size_t at = std::min(path.size(), m_path.size()); at-- > 0;)
         if (!NamesEqual(path[at], m_path[at]))
             return false;
     return true;
