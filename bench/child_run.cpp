@@ -38,9 +38,8 @@ bool ReadWhole(int fd, void* into, std::size_t size) {
     return true;
 }
 
-// In the middle child: runs the command, waits for it and reports what it alone used.
-[[noreturn]] void RunAndReport(const std::string& program, const std::vector<std::string>& args,
-                               int out) {
+// In the middle child: runs the command, waits for it and tells what it alone used.
+Report CommandReport(const std::string& program, const std::vector<std::string>& args) {
     // The command's peak counts the pages it had before its exec, a copy of ours: the heap the
     // benchmark let go of is handed back first.
     malloc_trim(0);
@@ -59,36 +58,10 @@ bool ReadWhole(int fd, void* into, std::size_t size) {
     waitpid(pid, &status, 0);
     rusage usage{};
     getrusage(RUSAGE_CHILDREN, &usage);
-    const Report report{Seconds(usage.ru_utime) + Seconds(usage.ru_stime), usage.ru_maxrss, status};
-    const bool sent = write(out, &report, sizeof report) == sizeof report;
-    _exit(sent ? 0 : 1);
+    return {Seconds(usage.ru_utime) + Seconds(usage.ru_stime), usage.ru_maxrss, status};
 }
 
 } // namespace
-
-ChildRun RunCommand(const std::string& program, const std::vector<std::string>& args) {
-    ChildRun run;
-    int pipeEnds[2];
-    if (pipe(pipeEnds) != 0)
-        return run;
-    const auto start = Clock::now();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        close(pipeEnds[0]);
-        RunAndReport(program, args, pipeEnds[1]);
-    }
-    close(pipeEnds[1]);
-    Report report{};
-    const bool got = ReadWhole(pipeEnds[0], &report, sizeof report);
-    close(pipeEnds[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    run.wall = std::chrono::duration<double>(Clock::now() - start).count();
-    run.cpu = report.cpu;
-    run.peakKiB = report.peakKiB;
-    run.succeeded = got && WIFEXITED(report.status) && WEXITSTATUS(report.status) == 0;
-    return run;
-}
 
 ChildRun RunInChild(const std::function<void(void* result)>& work, void* result,
                     std::size_t resultSize) {
@@ -116,6 +89,17 @@ ChildRun RunInChild(const std::function<void(void* result)>& work, void* result,
     run.cpu = Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
     run.peakKiB = usage.ru_maxrss;
     run.succeeded = got && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return run;
+}
+
+ChildRun RunCommand(const std::string& program, const std::vector<std::string>& args) {
+    Report report{};
+    ChildRun run = RunInChild(
+        [&](void* result) { *static_cast<Report*>(result) = CommandReport(program, args); },
+        &report, sizeof report);
+    run.cpu = report.cpu;
+    run.peakKiB = report.peakKiB;
+    run.succeeded = run.succeeded && WIFEXITED(report.status) && WEXITSTATUS(report.status) == 0;
     return run;
 }
 

@@ -211,21 +211,19 @@ TEST(RegistryLookups, SubkeysAddedInAnyOrderAreListedAsWindowsListsThem) {
                          return c == '\xCE' || c == '\xCF' || c == '\xD0' || c == '\xD1';
                      });
                  });
+    auto expectListedInOrder = [](const std::vector<std::string>& added, hive::Key& key) {
+        ModelList model;
+        for (const std::string& name : added) {
+            key.AddSubkey(name);
+            model.Set(name, REG_NONE);
+        }
+        ExpectSubkeysMatch(key, model);
+        return model;
+    };
     hive::Key latinOnly;
-    ModelList latinModel;
-    for (const std::string& name : latin) {
-        latinOnly.AddSubkey(name);
-        latinModel.Set(name, REG_NONE);
-    }
-    ExpectSubkeysMatch(latinOnly, latinModel);
-
+    expectListedInOrder(latin, latinOnly);
     hive::Key shuffled;
-    ModelList model;
-    for (const std::string& name : names) {
-        shuffled.AddSubkey(name);
-        model.Set(name, REG_NONE);
-    }
-    ExpectSubkeysMatch(shuffled, model);
+    const ModelList model = expectListedInOrder(names, shuffled);
 
     // The same tree written out and read back lists the same and is found by other spellings.
     std::vector<hive::RegEdit> edits;
