@@ -80,9 +80,10 @@ void StartUpFigures(const std::string& dir, const char* self) {
         std::stringstream text;
         text << in.rdbuf();
         const std::string calls = text.str();
-        std::printf("  hive opened for reading %d times, renames %d, fsyncs %d\n",
-                    CountLines(calls, ".reg\"", "O_RDONLY"), CountLines(calls, "rename"),
-                    CountLines(calls, "fsync"));
+        std::printf("  hive opened for reading %d times, lock file opened %d times, renames %d, "
+                    "fsyncs %d\n",
+                    CountLines(calls, ".reg\"", "O_RDONLY"), CountLines(calls, ".reg.lock\""),
+                    CountLines(calls, "rename"), CountLines(calls, "fsync"));
     } else {
         StartUpSequence();
         std::printf("  (no strace: reads and renames not counted)\n");
