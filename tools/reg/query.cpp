@@ -84,7 +84,7 @@ int Query(const Arguments& args, Streams& io) {
     KeyName name = OnlyKey(options, "query");
     // Names the registry calls refuse are refused here too.
     for (const std::string& part : name.parts)
-        if (part.size() > 255 || part.find_first_of("\r\n") != std::string::npos)
+        if (!hive::IsKeyNamePart(part))
             Check(ERROR_INVALID_PARAMETER, name);
     std::shared_ptr<const hive::Key> tree;
     Check(hive::ReadHiveKey(name.root, name.parts, tree, options.valueName), name);

@@ -24,6 +24,12 @@ bool NamesEqual(std::string_view a, std::string_view b);
 // damaged, and creating one is refused.
 inline constexpr std::size_t kMaxKeyDepth = 512;
 
+// Whether `part` may name a key: at most 255 bytes, as on Windows, and on one line of the hive
+// file.
+inline bool IsKeyNamePart(std::string_view part) {
+    return part.size() <= 255 && part.find_first_of("\r\n") == std::string_view::npos;
+}
+
 // A value as the tree keeps it: its name and data lie in the tree's arena.
 struct Value {
     StoredText name;

@@ -83,7 +83,7 @@ LONG SplitSubkey(LPCSTR subKey, std::vector<std::string>& parts) {
         std::string_view part = path.substr(start, at == std::string_view::npos ? at : at - start);
         if (part.empty())
             return ERROR_BAD_PATHNAME;
-        if (part.size() > 255 || !FitsOneLine(part))
+        if (!hive::IsKeyNamePart(part))
             return ERROR_INVALID_PARAMETER;
         parts.emplace_back(part);
         if (at == std::string_view::npos)
