@@ -60,10 +60,17 @@ mkdir -p docs/screenshots
 timeout 300 xvfb-run -a -s "-screen 0 1024x768x24 -ac" bash -c '
     set -e
     wine "$1" &
-    window() { # title: the newest visible window with it, waiting up to 30 s
-        local id=""
+    # title: the newest visible window with it that is at least 200 pixels high, waiting up to
+    # 30 s. The height tells the finish page from the application window, which carries the
+    # program'"'"'s name on the taskbar and is never shown on the screen.
+    window() {
+        local id="" candidate height
         for _ in $(seq 60); do
-            id="$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | tail -1)"
+            for candidate in $(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null); do
+                height="$(xdotool getwindowgeometry --shell "$candidate" 2>/dev/null |
+                          sed -n "s/^HEIGHT=//p")"
+                [ -n "$height" ] && [ "$height" -ge 200 ] && id="$candidate"
+            done
             [ -n "$id" ] && break
             sleep 0.5
         done
