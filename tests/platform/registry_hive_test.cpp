@@ -88,6 +88,29 @@ TEST(RegFileParsing, AppliesDeletionsAsAnImportDoes) {
     EXPECT_EQ(root.Find({"ignored"}), nullptr);
 }
 
+TEST(RegFileParsing, SplitsEverySectionWhateverItSharesWithTheOneBefore) {
+    const std::string document = "REGEDIT4\r\n[HKEY_CURRENT_USER\\A\\BC]\r\n"
+                                 "[HKEY_CURRENT_USER\\A\\B\\C]\r\n[HKEY_CURRENT_USER\\AB]\r\n"
+                                 "[HKEY_CURRENT_USER\\A\\B\\]\r\n\"v\"=\"1\"\r\n"
+                                 "[HKEY_CURRENT_USER\\A\\B\\]\r\n[HKEY_CURRENT_USER]\r\n"
+                                 "[HKEY_CURRENT_USERS\\A]\r\n[-HKEY_CURRENT_USER\\A\\B]\r\n";
+    const std::vector<std::string> expected = {
+        "HKEY_CURRENT_USER|A|BC", "HKEY_CURRENT_USER|A|B|C", "HKEY_CURRENT_USER|AB",
+        "HKEY_CURRENT_USER|A|B",  "HKEY_CURRENT_USER|A|B",   "HKEY_CURRENT_USER|A|B",
+        "HKEY_CURRENT_USER",      "HKEY_CURRENT_USERS|A",    "HKEY_CURRENT_USER|A|B",
+    };
+    std::vector<hive::RegEdit> edits;
+    ASSERT_FALSE(hive::ParseRegDocument(document, edits));
+    std::vector<std::string> named;
+    for (const hive::RegEdit& edit : edits) {
+        std::string name = edit.rootName;
+        for (const std::string& part : edit.path)
+            name += "|" + part;
+        named.push_back(name);
+    }
+    EXPECT_EQ(named, expected);
+}
+
 TEST(RegFileParsing, NamesTheLineOfTheFirstFault) {
     struct Case {
         std::string document;
@@ -105,6 +128,7 @@ TEST(RegFileParsing, NamesTheLineOfTheFirstFault) {
         {"REGEDIT4\r\n[HKEY_CURRENT_USER\\K]\r\n\r\n\"v\"=hex:01,\\\r\n  0g\r\n", 5},
         {"REGEDIT4\r\n[HKEY_CURRENT_USER\\K]\r\nnonsense\r\n", 3},
         {"REGEDIT4\r\n[HKEY_CURRENT_USER\\\\K]\r\n", 2},
+        {"REGEDIT4\r\n[HKEY_CURRENT_USER\\K\\L]\r\n[HKEY_CURRENT_USER\\K\\\\L]\r\n", 3},
         {"REGEDIT4\r\n\r\n[HKEY_CURRENT_USER" + DeepPath(hive::kMaxKeyDepth + 1) + "]\r\n", 3},
     };
     for (const Case& c : cases) {

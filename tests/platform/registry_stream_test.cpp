@@ -112,14 +112,17 @@ std::string AwkwardHive() {
     for (int i = 0; i < 3000; ++i)
         text += "[HKEY_CURRENT_USER\\Soft\\Filler\\K" + std::to_string(i) + "]\r\n\"v\"=\"" +
                 std::string(20, 'f') + "\"\r\n";
-    text += "[HKEY_CURRENT_USER\\SOFT\\app]\r\n\"B\"=\"2\"\r\n\"a\"=-\r\n\"c\"=hex:00\r\n"
-            "\"a\"=\"again\"\r\n[HKEY_CURRENT_USER\\Soft\\App\\Alpha\\Deep]\r\n"
-            "[HKEY_CURRENT_USER\\Soft\\App\\MIDDLE]\r\n[-HKEY_CURRENT_USER\\Soft\\App\\Zeta]\r\n"
-            "[HKEY_CURRENT_USER\\Soft\\App\\zeta]\r\n\"new\"=\"1\"\r\n"
-            "[-HKEY_CURRENT_USER\\Soft\\App\\Middle\\Below]\r\n"
-            "[-HKEY_CURRENT_USER\\Soft\\Gone]\r\n[HKEY_CURRENT_USER\\Soft\\Gone\\Back]\r\n"
-            "[HKEY_CURRENT_USER\\Soft\\Removed]\r\n\"x\"=\"1\"\r\n"
-            "[-HKEY_CURRENT_USER\\Soft\\Removed]\r\n\"y\"=\"ignored\"\r\n";
+    text +=
+        "[HKEY_CURRENT_USER\\SOFT\\app]\r\n\"B\"=\"2\"\r\n\"a\"=-\r\n\"c\"=hex:00\r\n"
+        "\"a\"=\"again\"\r\n[HKEY_CURRENT_USER\\Soft\\App\\Alpha\\Deep]\r\n"
+        "[HKEY_CURRENT_USER\\Soft\\App\\MIDDLE]\r\n[-HKEY_CURRENT_USER\\Soft\\App\\Zeta]\r\n"
+        "[HKEY_CURRENT_USER\\Soft\\App\\zeta]\r\n\"new\"=\"1\"\r\n"
+        "[-HKEY_CURRENT_USER\\Soft\\App\\Middle\\Below]\r\n"
+        "[-HKEY_CURRENT_USER\\Soft\\Gone]\r\n[HKEY_CURRENT_USER\\Soft\\Gone\\Back]\r\n"
+        "[HKEY_CURRENT_USER\\Soft\\Ap]\r\n[HKEY_CURRENT_USER\\Soft\\Ap\\zeta]\r\n\"w\"=\"1\"\r\n"
+        "[hkey_current_user\\Soft\\App\\zeta]\r\n\"v\"=\"1\"\r\n"
+        "[HKEY_CURRENT_USER\\Soft\\Removed]\r\n\"x\"=\"1\"\r\n"
+        "[-HKEY_CURRENT_USER\\Soft\\Removed]\r\n\"y\"=\"ignored\"\r\n";
     return text;
 }
 

@@ -237,7 +237,8 @@ std::optional<ParseError> CheckedEdits(Root root, const Parse& parse, Apply& app
     std::optional<ParseError> outside;
     std::optional<ParseError> refused;
     std::optional<ParseError> error = parse([&](const RegEdit& edit) -> std::optional<ParseError> {
-        if (!outside && !NamesEqual(edit.rootName, RootName(root)))
+        // A root written as the one before was already found right.
+        if (!outside && edit.partsAsBefore == 0 && !NamesEqual(edit.rootName, RootName(root)))
             outside = ParseError{edit.line, "a key outside " + std::string(RootName(root))};
         if (!outside && !refused)
             refused = apply.ApplyToRoot(edit);

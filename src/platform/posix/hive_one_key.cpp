@@ -5,12 +5,18 @@
 
 namespace brisvane::platform::hive {
 
-bool OneKeyApplier::OnTheWay(const std::vector<std::string>& path) const {
-    // Deepest part first: sections of other keys mostly share the parts above and differ there.
-    for (std::size_t at = std::min(path.size(), m_path.size()); at-- > 0;)
-        if (!NamesEqual(path[at], m_path[at]))
-            return false;
-    return true;
+bool OneKeyApplier::OnTheWay(const RegEdit& edit) {
+    const std::vector<std::string>& path = edit.path;
+    const std::size_t unchanged = edit.partsAsBefore > 0 ? edit.partsAsBefore - 1 : 0;
+    if (m_differs && unchanged > m_agreeing)
+        return false;
+    const std::size_t shorter = std::min(path.size(), m_path.size());
+    std::size_t at = std::min(m_agreeing, unchanged);
+    while (at < shorter && NamesEqual(path[at], m_path[at]))
+        ++at;
+    m_agreeing = at;
+    m_differs = at < shorter;
+    return !m_differs;
 }
 
 bool OneKeyApplier::Wanted(const std::string& valueName) const {
@@ -25,7 +31,7 @@ std::optional<ParseError> OneKeyApplier::Create(const RegEdit& edit, std::size_t
 }
 
 std::optional<ParseError> OneKeyApplier::ApplyToRoot(const RegEdit& edit) {
-    if (!OnTheWay(edit.path))
+    if (!OnTheWay(edit))
         return std::nullopt;
     const std::size_t depth = edit.path.size();
     const std::size_t key = m_path.size();

@@ -25,8 +25,8 @@ public:
     std::optional<ParseError> ApplyToRoot(const RegEdit& edit);
 
 private:
-    // Whether path and the key's path agree in every part the shorter of them has.
-    bool OnTheWay(const std::vector<std::string>& path) const;
+    // Whether the edit's path and the key's agree in every part the shorter of them has.
+    bool OnTheWay(const RegEdit& edit);
     // Creating the first parts parts of path: what a deeper edit leaves on the way.
     std::optional<ParseError> Create(const RegEdit& edit, std::size_t parts);
 
@@ -37,6 +37,10 @@ private:
     std::optional<std::string> m_onlyValue;
     EditApplier m_applier;
     RegEdit m_cut;
+    // Of the edit before: how many leading parts of its path agree with the key's, and whether
+    // the next one differs. Parts that did not change since need no comparing again.
+    std::size_t m_agreeing = 0;
+    bool m_differs = false;
 };
 
 } // namespace brisvane::platform::hive

@@ -28,6 +28,10 @@ struct RegEdit {
     std::vector<std::string> path;
     EditValue value; // only the name for DeleteValue
     int line = 0;
+    // At least this many leading parts of the name, the root first, are the same bytes as in
+    // the edit handed just before: a reader going through a large hive need not compare them
+    // again. 0 says nothing is known.
+    std::size_t partsAsBefore = 0;
 };
 
 struct ParseError {

@@ -6,6 +6,7 @@
 #include "platform/posix/reg_text_parts.h"
 
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -32,24 +33,33 @@ private:
 };
 
 // Finds the byte-order mark in the first bytes and turns UTF-16LE into 8-bit text chunk by
-// chunk, as ParseRegDocument does with the whole file.
+// chunk, as ParseRegDocument does with the whole file. 8-bit text is read straight into the
+// buffer the lines are taken from.
 class StreamLines : public LineSource {
 public:
-    explicit StreamLines(const ByteSource& source) : m_source(source), m_writer(m_text) {}
+    explicit StreamLines(const ByteSource& source) : m_source(source), m_writer(m_decoded) {}
     bool Next(std::string_view& line) override;
 
 private:
-    // Appends the next chunk to m_text; false at the end.
+    // Adds the next chunk after m_end; false at the end.
     bool Fill();
+    // The first chunk, which says the document's form.
+    void Begin();
     void Decode(std::string_view bytes);
+    // Room for size more bytes after m_end.
+    char* Room(std::size_t size);
+    void Append(std::string_view bytes);
 
     static constexpr std::size_t kChunk = 64 * 1024;
     const ByteSource& m_source;
     std::string m_raw;
-    std::string m_text;
+    std::string m_decoded;
     Utf16Writer m_writer;
-    std::size_t m_start = 0;   // where the next line starts in m_text
-    std::size_t m_scanned = 0; // up to where m_text holds no line end past m_start
+    std::unique_ptr<char[]> m_buffer;
+    std::size_t m_capacity = 0;
+    std::size_t m_end = 0;     // how much of m_buffer holds text
+    std::size_t m_start = 0;   // where the next line starts in m_buffer
+    std::size_t m_scanned = 0; // up to where m_buffer holds no line end past m_start
     std::optional<char> m_oddByte;
     bool m_begun = false;
     bool m_utf16 = false;

@@ -62,22 +62,6 @@ std::string Utf16ToText(std::string_view bytes) {
     return out;
 }
 
-std::string_view TrimLeft(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    return s;
-}
-
-std::string_view TrimRight(std::string_view s) {
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
-        s.remove_suffix(1);
-    return s;
-}
-
-std::string_view Trim(std::string_view s) {
-    return TrimRight(TrimLeft(s));
-}
-
 bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
     return s.size() >= prefix.size() &&
            std::equal(prefix.begin(), prefix.end(), s.begin(),

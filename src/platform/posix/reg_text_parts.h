@@ -38,10 +38,23 @@ private:
 // becomes '?', an odd last byte is dropped.
 std::string Utf16ToText(std::string_view bytes);
 
-// Spaces and tabs; at the right end also the '\r' of a CR LF line end.
-std::string_view TrimLeft(std::string_view s);
-std::string_view TrimRight(std::string_view s);
-std::string_view Trim(std::string_view s);
+// Spaces and tabs; at the right end also the '\r' of a CR LF line end. Inline: every line of a
+// hive is trimmed.
+inline std::string_view TrimLeft(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    return s;
+}
+
+inline std::string_view TrimRight(std::string_view s) {
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
+        s.remove_suffix(1);
+    return s;
+}
+
+inline std::string_view Trim(std::string_view s) {
+    return TrimRight(TrimLeft(s));
+}
 
 // The syntax words of the formats ("dword:", "hex(") are ASCII.
 bool StartsWithNoCase(std::string_view s, std::string_view prefix);

@@ -5,11 +5,37 @@
 #include "platform/posix/reg_text_lines.h"
 #include "platform/posix/reg_text_parts.h"
 
+#include <algorithm>
+#include <bit>
 #include <cstdint>
+#include <cstring>
 
 namespace brisvane::platform::hive {
 
 namespace {
+
+// How many first bytes a and b share, eight at a time: every section name is compared with the
+// one before.
+std::size_t CommonPrefix(std::string_view a, std::string_view b) {
+    const std::size_t shorter = std::min(a.size(), b.size());
+    std::size_t at = 0;
+    for (; at + 8 <= shorter; at += 8) {
+        std::uint64_t x;
+        std::uint64_t y;
+        std::memcpy(&x, a.data() + at, 8);
+        std::memcpy(&y, b.data() + at, 8);
+        if (x != y) {
+            const std::uint64_t differ = x ^ y;
+            if constexpr (std::endian::native == std::endian::little)
+                return at + static_cast<std::size_t>(std::countr_zero(differ)) / 8;
+            else
+                return at + static_cast<std::size_t>(std::countl_zero(differ)) / 8;
+        }
+    }
+    while (at < shorter && a[at] == b[at])
+        ++at;
+    return at;
+}
 
 // Reads the lines after the header in turn; each kind of line has its function, which says
 // why it failed in m_reason.
@@ -113,30 +139,39 @@ private:
     // Splits name into the root and path of m_edit, reusing their strings from the section
     // before; false when a part is empty.
     bool SplitSectionName(std::string_view name) {
-        std::size_t below = 0;
-        std::size_t start = 0;
+        // Most sections share their first parts with the one before: the parts that end before
+        // the first byte where the two names differ are in m_edit as they were.
+        const std::size_t differs = CommonPrefix(name, m_lastName);
+        if (differs == name.size() && name.size() == m_lastName.size() && !m_partEnds.empty()) {
+            m_edit.partsAsBefore = m_partEnds.size();
+            return true;
+        }
+        std::size_t kept = 0;
+        while (kept < m_partEnds.size() && m_partEnds[kept] < differs)
+            ++kept;
+        m_partEnds.resize(kept);
+        m_edit.partsAsBefore = kept;
+        std::size_t start = kept == 0 ? 0 : m_partEnds.back() + 1;
         bool empty = false;
-        for (bool root = true;; root = false) {
+        for (;;) {
             const std::size_t at = name.find('\\', start);
-            const std::string_view part =
-                name.substr(start, at == std::string_view::npos ? at : at - start);
+            const std::size_t end = at == std::string_view::npos ? name.size() : at;
+            const std::string_view part = name.substr(start, end - start);
             empty = empty || part.empty();
-            // Most sections share their first parts with the one before: those stay as they are.
-            if (root) {
-                if (m_edit.rootName != part)
-                    m_edit.rootName.assign(part);
-            } else {
-                if (below >= m_edit.path.size())
-                    m_edit.path.emplace_back(part);
-                else if (m_edit.path[below] != part)
-                    m_edit.path[below].assign(part);
-                ++below;
-            }
+            const std::size_t below = m_partEnds.size();
+            if (below == 0)
+                m_edit.rootName.assign(part);
+            else if (below > m_edit.path.size())
+                m_edit.path.emplace_back(part);
+            else
+                m_edit.path[below - 1].assign(part);
+            m_partEnds.push_back(end);
             if (at == std::string_view::npos)
                 break;
             start = at + 1;
         }
-        m_edit.path.resize(below);
+        m_edit.path.resize(m_partEnds.size() - 1);
+        m_lastName.assign(name);
         return !empty;
     }
 
@@ -154,6 +189,8 @@ private:
     }
 
     void StartValue() {
+        // A value's name is its section's.
+        m_edit.partsAsBefore = m_partEnds.size();
         m_edit.value.type = REG_NONE;
         m_edit.value.name.clear();
         m_edit.value.data.clear();
@@ -286,7 +323,9 @@ private:
     bool m_inSection = false;
     bool m_sectionDeleted = false;
     std::string m_reason;
-    std::string m_scratch; // a value's text, its room kept for the next one's
+    std::string m_scratch;               // a value's text, its room kept for the next one's
+    std::string m_lastName;              // the section name before, as written
+    std::vector<std::size_t> m_partEnds; // where each of its parts ends in it
 };
 
 // The first line: which of the two forms the document is in. The UTF-16 form has already
