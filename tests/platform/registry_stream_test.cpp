@@ -1,6 +1,7 @@
 // Reading a hive in chunks must give what reading it whole gives: the same edits and faults,
 // the same key, the same text written.
 #include "platform/posix/hive_file.h"
+#include "platform/posix/hive_halves.h"
 #include "platform/posix/hive_key.h"
 #include "platform/posix/reg_import.h"
 #include "platform/posix/reg_text.h"
@@ -105,11 +106,11 @@ std::string Listing(const hive::Key& key) {
 // Keys spread over several sections, spelt in other cases, deleted and made again, values
 // deleted and set again, subkeys out of order, with enough filler that the asked keys lie in
 // several chunks.
-std::string AwkwardHive() {
+std::string AwkwardHive(int fillers = 3000) {
     std::string text = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Soft\\App]\r\n@=\"default\"\r\n"
                        "\"b\"=\"1\"\r\n\"a\"=dword:2\r\n[HKEY_CURRENT_USER\\Soft\\App\\zeta]\r\n"
                        "[HKEY_CURRENT_USER\\Soft\\Other]\r\n\"b\"=\"other's\"\r\n";
-    for (int i = 0; i < 3000; ++i)
+    for (int i = 0; i < fillers; ++i)
         text += "[HKEY_CURRENT_USER\\Soft\\Filler\\K" + std::to_string(i) + "]\r\n\"v\"=\"" +
                 std::string(20, 'f') + "\"\r\n";
     text +=
@@ -150,7 +151,9 @@ TEST(RegStream, ReadsOneKeyAsTheWholeTreeHasIt) {
         {{"Soft", "Nowhere", "Deeper"}, {}},
     };
     const std::string hivePath = sandbox.HivePath("HKEY_CURRENT_USER");
-    for (const std::string& text : {AwkwardHive(), Utf16Le(AwkwardHive())}) {
+    // The large one is read in two halves at once; the UTF-16 one never is.
+    for (const std::string& text : {AwkwardHive(), Utf16Le(AwkwardHive()), AwkwardHive(120000),
+                                    Utf16Le(AwkwardHive(70000))}) {
         WriteFile(hivePath, text);
         std::shared_ptr<const hive::Key> whole;
         ASSERT_EQ(hive::ReadHive(hive::Root::CurrentUser, whole), ERROR_SUCCESS);
@@ -177,6 +180,21 @@ TEST(RegStream, ReadsOneKeyAsTheWholeTreeHasIt) {
             }
         }
     }
+}
+
+TEST(RegStream, CutsLargeTextOnlyBeforeAKeySectionThatNoLineRunsOnTo) {
+    const std::vector<std::pair<std::string, std::optional<std::size_t>>> cases = {
+        {"tail\n\"v\"=\"1\"\r\n[K]\r\n", 14},
+        {"tail\n\n[K]\n", 6},
+        // After a line going on with '\\' the next is not a section, whatever it starts with.
+        {"tail\n\"h\"=hex:01,\\ \r\n[x],02\r\n\"v\"=\"1\"\r\n[K]\r\n", 37},
+        {"tail\n\"h\"=hex:01,\\\r\n[x],02\r\n", std::nullopt},
+        // The text before the first line end may be part of a longer line.
+        {"[A]\n[B]\n", std::nullopt},
+        {"  [K]\r\n", std::nullopt},
+    };
+    for (const auto& [window, place] : cases)
+        EXPECT_EQ(hive::CutPlace(window), place) << window;
 }
 
 TEST(RegStream, WritesTheSameTextInPiecesAsWhole) {

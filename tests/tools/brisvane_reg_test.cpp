@@ -229,6 +229,48 @@ TEST_F(BrisvaneReg, LeavesADamagedHiveAsItIs) {
     EXPECT_EQ(ReadFile(Hive("HKEY_CURRENT_USER")), damaged);
 }
 
+// A large hive is read in two halves at once: the fault named must still be the one a reader
+// going through it in turn finds first, syntax before other roots, those before refused edits.
+TEST_F(BrisvaneReg, QueryOfALargeHiveNamesTheFaultReadingInTurnFindsFirst) {
+    MakeFolder(m_sandbox.ConfigHome() + "/brisvane");
+    // Several MiB, well beyond the size from which a hive is read in halves.
+    constexpr int kFillerLines = 160000;
+    std::string filler;
+    for (int i = 0; i < kFillerLines; ++i)
+        filler += "[HKEY_CURRENT_USER\\Filler\\K" + std::to_string(i) + "]\r\n";
+    const std::string syntax = "\"b\"=dword:xyz\r\n";
+    const std::string outside = "[HKEY_LOCAL_MACHINE\\B]\r\n";
+    const std::string refused = "[-HKEY_CURRENT_USER]\r\n";
+    constexpr int kHead = 5; // the line a fault at the head is on
+    constexpr int kTail = kHead + 1 + kFillerLines;
+    struct Case {
+        std::string head;
+        std::string tail;
+        int line;
+        const char* reason;
+    };
+    const std::vector<Case> cases = {
+        {"", syntax, kTail - 1, "a dword value that is not 1 to 8 hex digits"},
+        {outside, syntax, kTail, "a dword value that is not 1 to 8 hex digits"},
+        {syntax, outside, kHead, "a dword value that is not 1 to 8 hex digits"},
+        {outside, outside, kHead, "a key outside HKEY_CURRENT_USER"},
+        {refused, outside, kTail, "a key outside HKEY_CURRENT_USER"},
+        {refused, refused, kHead, "a root key cannot be deleted"},
+        {"", refused, kTail - 1, "a root key cannot be deleted"},
+    };
+    for (const Case& c : cases) {
+        WriteFile(Hive("HKEY_CURRENT_USER"),
+                  "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\A]\r\n\"a\"=\"1\"\r\n" + c.head + filler +
+                      c.tail);
+        const Outcome outcome = Run({"query", "HKCU\\A", "/v", "a"});
+        EXPECT_EQ(outcome.exitCode, 1) << c.head << c.tail;
+        EXPECT_NE(outcome.err.find(" is damaged at line " + std::to_string(c.line) + " (" +
+                                   c.reason + ")"),
+                  std::string::npos)
+            << c.head << c.tail << outcome.err;
+    }
+}
+
 TEST_F(BrisvaneReg, QueryRefusesAHiveDamagedFarBelowTheKeyAsked) {
     MakeFolder(m_sandbox.ConfigHome() + "/brisvane");
     std::string healthy = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\A]\r\n\"a\"=\"1\"\r\n";

@@ -174,6 +174,22 @@ std::size_t ReadSome(int fd, char* buffer, std::size_t size, bool& failed) {
     return failed ? 0 : done;
 }
 
+std::size_t ReadSomeAt(int fd, char* buffer, std::size_t size, std::uint64_t offset, bool& failed) {
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t got =
+            pread(fd, buffer + done, size - done, static_cast<off_t>(offset + done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            failed = true;
+        if (got <= 0)
+            break;
+        done += static_cast<std::size_t>(got);
+    }
+    return failed ? 0 : done;
+}
+
 FileRead ReadRegularFile(const std::string& path, std::string& content, struct stat* info,
                          std::size_t maxSize) {
     content.clear();

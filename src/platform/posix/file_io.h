@@ -53,6 +53,9 @@ FileRead OpenRegularFile(const std::string& path, Descriptor& file, struct stat*
 // Reads up to size bytes, however the reads come; 0 at the end and on a read error, which
 // failed then tells.
 std::size_t ReadSome(int fd, char* buffer, std::size_t size, bool& failed);
+// The same from offset on, leaving the file's position as it is: for reading parts of one
+// file at once.
+std::size_t ReadSomeAt(int fd, char* buffer, std::size_t size, std::uint64_t offset, bool& failed);
 
 // Reads whatever path names to its end, a named pipe or /dev/stdin included: for a command
 // that is handed a file to read. false when it cannot be opened or read.

@@ -4,6 +4,7 @@
 
 #include "platform/posix/file_io.h"
 #include "platform/posix/hive_cache.h"
+#include "platform/posix/hive_halves.h"
 #include "platform/posix/hive_one_key.h"
 #include "platform/posix/reg_import.h"
 #include "platform/posix/reg_text.h"
@@ -237,9 +238,8 @@ std::optional<ParseError> CheckedEdits(Root root, const Parse& parse, Apply& app
     std::optional<ParseError> outside;
     std::optional<ParseError> refused;
     std::optional<ParseError> error = parse([&](const RegEdit& edit) -> std::optional<ParseError> {
-        // A root written as the one before was already found right.
-        if (!outside && edit.partsAsBefore == 0 && !NamesEqual(edit.rootName, RootName(root)))
-            outside = ParseError{edit.line, "a key outside " + std::string(RootName(root))};
+        if (!outside)
+            outside = OtherRootFault(edit, RootName(root));
         if (!outside && !refused)
             refused = apply.ApplyToRoot(edit);
         return std::nullopt;
@@ -382,13 +382,20 @@ LONG ReadHiveKey(Root root, const std::vector<std::string>& path, std::shared_pt
     default:
         return ERROR_CANTREAD;
     }
-    bool failed = false;
-    const ByteSource source = [&](char* buffer, std::size_t size) {
-        return posix::ReadSome(hive.Get(), buffer, size, failed);
-    };
     OneKeyApplier applier(RootName(root), path, *parsed, onlyValue);
-    const auto parse = [&](const EditSink& sink) { return ParseRegStream(source, sink); };
-    const std::optional<ParseError> error = CheckedEdits(root, parse, applier);
+    std::optional<ParseError> error;
+    bool failed = false;
+    if (auto halves = ReadKeyInHalves(hive.Get(), static_cast<std::uint64_t>(info.st_size),
+                                      RootName(root), path, onlyValue, applier)) {
+        error = halves->fault;
+        failed = halves->failed;
+    } else {
+        const ByteSource source = [&](char* buffer, std::size_t size) {
+            return posix::ReadSome(hive.Get(), buffer, size, failed);
+        };
+        const auto parse = [&](const EditSink& sink) { return ParseRegStream(source, sink); };
+        error = CheckedEdits(root, parse, applier);
+    }
     if (failed)
         return ERROR_CANTREAD;
     if (error) {

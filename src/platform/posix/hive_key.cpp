@@ -41,11 +41,6 @@ StoredBytes StoredBytes::Make(std::pmr::memory_resource& store, const void* byte
     return made;
 }
 
-bool NamesEqual(std::string_view a, std::string_view b) {
-    // Most names are looked up as they were written.
-    return a == b || posix::NamesEqualIgnoringCase(a, b);
-}
-
 Key::Key(std::string_view name) {
     auto* extras = new Extras;
     extras->ownStore = std::make_unique<std::pmr::monotonic_buffer_resource>();

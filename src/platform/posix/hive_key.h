@@ -4,6 +4,7 @@
 
 #include "platform/posix/folded_index.h"
 #include "platform/posix/hive_store.h"
+#include "platform/posix/name_case.h"
 #include "platform/posix/win32_types.h"
 
 #include <cstddef>
@@ -18,7 +19,9 @@
 namespace brisvane::platform::hive {
 
 // Registry names compare without regard to case, as Windows compares them.
-bool NamesEqual(std::string_view a, std::string_view b);
+inline bool NamesEqual(std::string_view a, std::string_view b) {
+    return posix::NamesEqualIgnoringCase(a, b);
+}
 
 // The deepest a key may lie below its root, as on Windows: a hive holding a deeper key is
 // damaged, and creating one is refused.

@@ -23,11 +23,20 @@ bool OneKeyApplier::Wanted(const std::string& valueName) const {
     return !m_onlyValue || NamesEqual(valueName, *m_onlyValue);
 }
 
+std::optional<ParseError> OneKeyApplier::Pass(const RegEdit& edit) {
+    if (!m_kept)
+        return m_applier->ApplyToRoot(edit);
+    m_kept->push_back(edit);
+    // Kept edits no longer follow each other.
+    m_kept->back().partsAsBefore = 0;
+    return std::nullopt;
+}
+
 std::optional<ParseError> OneKeyApplier::Create(const RegEdit& edit, std::size_t parts) {
     m_cut.kind = RegEdit::Kind::CreateKey;
     m_cut.line = edit.line;
     m_cut.path.assign(edit.path.begin(), edit.path.begin() + static_cast<std::ptrdiff_t>(parts));
-    return m_applier.ApplyToRoot(m_cut);
+    return Pass(m_cut);
 }
 
 std::optional<ParseError> OneKeyApplier::ApplyToRoot(const RegEdit& edit) {
@@ -39,16 +48,16 @@ std::optional<ParseError> OneKeyApplier::ApplyToRoot(const RegEdit& edit) {
     const std::size_t kept = std::min(depth, key + 1);
     switch (edit.kind) {
     case RegEdit::Kind::CreateKey:
-        return depth == kept ? m_applier.ApplyToRoot(edit) : Create(edit, kept);
+        return depth == kept ? Pass(edit) : Create(edit, kept);
     case RegEdit::Kind::SetValue:
         // A value's key was made by its section just before: another key's value, or a value
         // not asked for, changes nothing here.
-        return depth == key && Wanted(edit.value.name) ? m_applier.ApplyToRoot(edit) : std::nullopt;
+        return depth == key && Wanted(edit.value.name) ? Pass(edit) : std::nullopt;
     case RegEdit::Kind::DeleteKey:
         // Deleting deeper leaves the direct subkey as it was.
-        return depth == kept ? m_applier.ApplyToRoot(edit) : std::nullopt;
+        return depth == kept ? Pass(edit) : std::nullopt;
     case RegEdit::Kind::DeleteValue:
-        return depth == key && Wanted(edit.value.name) ? m_applier.ApplyToRoot(edit) : std::nullopt;
+        return depth == key && Wanted(edit.value.name) ? Pass(edit) : std::nullopt;
     }
     return std::nullopt;
 }

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace brisvane::platform::hive {
@@ -21,7 +22,13 @@ class OneKeyApplier {
 public:
     OneKeyApplier(std::string_view rootName, std::vector<std::string> path, Key& tree,
                   std::optional<std::string> onlyValue = std::nullopt)
-        : m_path(std::move(path)), m_onlyValue(std::move(onlyValue)), m_applier(rootName, tree) {}
+        : m_path(std::move(path)), m_onlyValue(std::move(onlyValue)),
+          m_applier(std::in_place, rootName, tree) {}
+    // Keeps the edits cut down, in order, instead of applying them: for a part of the hive
+    // read before the edits ahead of it are known. Applying them later gives the same key.
+    OneKeyApplier(std::vector<std::string> path, std::optional<std::string> onlyValue,
+                  std::vector<RegEdit>& kept)
+        : m_path(std::move(path)), m_onlyValue(std::move(onlyValue)), m_kept(&kept) {}
     std::optional<ParseError> ApplyToRoot(const RegEdit& edit);
 
 private:
@@ -32,10 +39,13 @@ private:
 
     // Whether the key's value of this name is kept.
     bool Wanted(const std::string& valueName) const;
+    // Applies or keeps an edit cut down.
+    std::optional<ParseError> Pass(const RegEdit& edit);
 
     std::vector<std::string> m_path;
     std::optional<std::string> m_onlyValue;
-    EditApplier m_applier;
+    std::optional<EditApplier> m_applier;
+    std::vector<RegEdit>* m_kept = nullptr;
     RegEdit m_cut;
     // Of the edit before: how many leading parts of its path agree with the key's, and whether
     // the next one differs. Parts that did not change since need no comparing again.

@@ -34,8 +34,21 @@ std::uint64_t UpcasedNameHash(std::string_view name);
 // <0, 0 or >0 as a sorts before, equal to or after b by their upper-cased code units.
 int CompareNamesIgnoringCase(std::string_view a, std::string_view b);
 
+// Inline, as names are compared by the million when a large hive is read: over ASCII each byte
+// is its own code unit and a difference there settles it; anything else takes the long way.
 inline bool NamesEqualIgnoringCase(std::string_view a, std::string_view b) {
-    return CompareNamesIgnoringCase(a, b) == 0;
+    const std::size_t shorter = a.size() < b.size() ? a.size() : b.size();
+    for (std::size_t at = 0; at < shorter; ++at) {
+        const auto x = static_cast<unsigned char>(a[at]);
+        const auto y = static_cast<unsigned char>(b[at]);
+        if (x == y)
+            continue;
+        if ((x | y) >= 0x80)
+            return CompareNamesIgnoringCase(a, b) == 0;
+        if (UpcaseUnit(x) != UpcaseUnit(y))
+            return false;
+    }
+    return a.size() == b.size() || CompareNamesIgnoringCase(a, b) == 0;
 }
 
 // The order Windows lists names in; names that differ only in case are ordered by their bytes,

@@ -62,4 +62,10 @@ std::optional<ParseError> ApplyEdits(const std::vector<RegEdit>& edits, std::str
     return error;
 }
 
+std::optional<ParseError> OtherRootFault(const RegEdit& edit, std::string_view rootName) {
+    if (edit.partsAsBefore > 0 || NamesEqual(edit.rootName, rootName))
+        return std::nullopt;
+    return ParseError{edit.line, "a key outside " + std::string(rootName)};
+}
+
 } // namespace brisvane::platform::hive

@@ -33,6 +33,10 @@ private:
     bool m_changed = false;
 };
 
+// The fault of an edit of another root than rootName. An edit whose root is written as the one
+// before's was found right already.
+std::optional<ParseError> OtherRootFault(const RegEdit& edit, std::string_view rootName);
+
 // Applies the edits of one root. Deleting the root itself is refused. changed, when given,
 // tells whether the tree changed.
 std::optional<ParseError> ApplyEdits(const std::vector<RegEdit>& edits, std::string_view rootName,

@@ -50,8 +50,17 @@ std::optional<ParseError> ParseRegDocument(std::string_view bytes, const EditSin
 // Fills the buffer with the next bytes of a document and says how many; 0 at its end.
 using ByteSource = std::function<std::size_t(char* buffer, std::size_t size)>;
 // The same as ParseRegDocument, the document read from source in fixed-size chunks: however
-// long it is, only about one chunk of it is held at a time.
-std::optional<ParseError> ParseRegStream(const ByteSource& source, const EditSink& sink);
+// long it is, only about one chunk of it is held at a time. lineCount, when given, receives
+// how many lines were read.
+std::optional<ParseError> ParseRegStream(const ByteSource& source, const EditSink& sink,
+                                         std::size_t* lineCount = nullptr);
+// A part of an 8-bit document cut from it just before a key section, read as ParseRegStream
+// reads the lines after the header (in the form unicode names), its lines numbered from 1.
+std::optional<ParseError> ParseRegPart(const ByteSource& source, bool unicode,
+                                       const EditSink& sink);
+// Which form a document's first line names: true for "Windows Registry Editor Version 5.00",
+// false for REGEDIT4, nothing for neither.
+std::optional<bool> HeaderForm(std::string_view line);
 // The same, collecting the edits.
 std::optional<ParseError> ParseRegDocument(std::string_view bytes, std::vector<RegEdit>& edits);
 

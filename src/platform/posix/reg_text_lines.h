@@ -37,7 +37,9 @@ private:
 // buffer the lines are taken from.
 class StreamLines : public LineSource {
 public:
-    explicit StreamLines(const ByteSource& source) : m_source(source), m_writer(m_decoded) {}
+    // A source that starts within a document has no byte-order mark to look for.
+    explicit StreamLines(const ByteSource& source, bool atDocumentStart = true)
+        : m_source(source), m_writer(m_decoded), m_begun(!atDocumentStart) {}
     bool Next(std::string_view& line) override;
 
 private:

@@ -67,6 +67,10 @@ private:
 
     int LineNumber() const { return static_cast<int>(m_lineCount); }
 
+public:
+    std::size_t LinesTaken() const { return m_lineCount; }
+
+private:
     bool Fail(std::string reason) {
         m_reason = std::move(reason);
         return false;
@@ -328,9 +332,24 @@ private:
     std::vector<std::size_t> m_partEnds; // where each of its parts ends in it
 };
 
-// The first line: which of the two forms the document is in. The UTF-16 form has already
-// become 8-bit text.
-std::optional<bool> Header(std::string_view line) {
+std::optional<ParseError> ParseLines(LineSource& lines, const EditSink& sink,
+                                     std::size_t* lineCount) {
+    std::string_view first;
+    lines.Next(first);
+    const std::optional<bool> unicode = HeaderForm(first);
+    if (!unicode)
+        return ParseError{1, "the first line is neither REGEDIT4 nor Windows Registry Editor "
+                             "Version 5.00"};
+    DocumentReader reader(lines, *unicode, sink, 1);
+    std::optional<ParseError> error = reader.Run();
+    if (lineCount)
+        *lineCount = reader.LinesTaken();
+    return error;
+}
+
+} // namespace
+
+std::optional<bool> HeaderForm(std::string_view line) {
     const std::string_view header = TrimRight(line);
     if (header == "Windows Registry Editor Version 5.00")
         return true;
@@ -338,18 +357,6 @@ std::optional<bool> Header(std::string_view line) {
         return false;
     return std::nullopt;
 }
-
-std::optional<ParseError> ParseLines(LineSource& lines, const EditSink& sink) {
-    std::string_view first;
-    lines.Next(first);
-    const std::optional<bool> unicode = Header(first);
-    if (!unicode)
-        return ParseError{1, "the first line is neither REGEDIT4 nor Windows Registry Editor "
-                             "Version 5.00"};
-    return DocumentReader(lines, *unicode, sink, 1).Run();
-}
-
-} // namespace
 
 std::optional<ParseError> ParseRegDocument(std::string_view bytes, const EditSink& sink) {
     std::string decoded;
@@ -362,12 +369,19 @@ std::optional<ParseError> ParseRegDocument(std::string_view bytes, const EditSin
         text.remove_prefix(3);
     }
     TextLines lines(text);
-    return ParseLines(lines, sink);
+    return ParseLines(lines, sink, nullptr);
 }
 
-std::optional<ParseError> ParseRegStream(const ByteSource& source, const EditSink& sink) {
+std::optional<ParseError> ParseRegStream(const ByteSource& source, const EditSink& sink,
+                                         std::size_t* lineCount) {
     StreamLines lines(source);
-    return ParseLines(lines, sink);
+    return ParseLines(lines, sink, lineCount);
+}
+
+std::optional<ParseError> ParseRegPart(const ByteSource& source, bool unicode,
+                                       const EditSink& sink) {
+    StreamLines lines(source, false);
+    return DocumentReader(lines, unicode, sink, 0).Run();
 }
 
 std::optional<ParseError> ParseRegDocument(std::string_view bytes, std::vector<RegEdit>& edits) {

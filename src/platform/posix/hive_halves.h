@@ -1,0 +1,35 @@
+// Reading one key of a large hive with both halves of its text read at once, each on a core of
+// its own. What the second half does to the key is kept and applied after the first half, so
+// the key, and the fault named for a damaged hive, are those of reading it in turn.
+#pragma once
+
+#include "platform/posix/hive_one_key.h"
+#include "platform/posix/reg_text.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace brisvane::platform::hive {
+
+struct HalvesRead {
+    std::optional<ParseError> fault; // the first fault, as reading in turn names it
+    bool failed = false;             // a read failed
+};
+
+// Reads the size bytes of fd through applier, which cuts the edits down to the key at path.
+// Nothing when the text is not worth cutting (small, or in the UTF-16 form) or has no place
+// near its middle to cut at: then nothing was applied, and it is to be read in turn.
+std::optional<HalvesRead> ReadKeyInHalves(int fd, std::uint64_t size, std::string_view rootName,
+                                          const std::vector<std::string>& path,
+                                          const std::optional<std::string>& onlyValue,
+                                          OneKeyApplier& applier);
+
+// Where 8-bit text may be cut in two, given the bytes from its middle on: just after a line end,
+// before a key section whose line before does not go on to it. From there on the text reads
+// the same whatever comes before it. Nothing when no such place lies in window.
+std::optional<std::size_t> CutPlace(std::string_view window);
+
+} // namespace brisvane::platform::hive
