@@ -106,13 +106,19 @@ std::string Listing(const hive::Key& key) {
 // Keys spread over several sections, spelt in other cases, deleted and made again, values
 // deleted and set again, subkeys out of order, with enough filler that the asked keys lie in
 // several chunks.
-std::string AwkwardHive(int fillers = 3000) {
+// With valuesInMiddle, the fillers are values of the key asked for, lying across the middle.
+std::string AwkwardHive(int fillers = 3000, bool valuesInMiddle = false) {
     std::string text = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Soft\\App]\r\n@=\"default\"\r\n"
                        "\"b\"=\"1\"\r\n\"a\"=dword:2\r\n[HKEY_CURRENT_USER\\Soft\\App\\zeta]\r\n"
                        "[HKEY_CURRENT_USER\\Soft\\Other]\r\n\"b\"=\"other's\"\r\n";
-    for (int i = 0; i < fillers; ++i)
-        text += "[HKEY_CURRENT_USER\\Soft\\Filler\\K" + std::to_string(i) + "]\r\n\"v\"=\"" +
-                std::string(20, 'f') + "\"\r\n";
+    if (valuesInMiddle)
+        text += "  [HKEY_CURRENT_USER\\Soft\\App]\r\n";
+    for (int i = 0; i < fillers; ++i) {
+        if (!valuesInMiddle)
+            text += "[HKEY_CURRENT_USER\\Soft\\Filler\\K" + std::to_string(i) + "]\r\n";
+        text += "\"v" + (valuesInMiddle ? std::to_string(i) : "") + "\"=\"" + std::string(20, 'f') +
+                "\"\r\n";
+    }
     text +=
         "[HKEY_CURRENT_USER\\SOFT\\app]\r\n\"B\"=\"2\"\r\n\"a\"=-\r\n\"c\"=hex:00\r\n"
         "\"a\"=\"again\"\r\n[HKEY_CURRENT_USER\\Soft\\App\\Alpha\\Deep]\r\n"
@@ -145,6 +151,7 @@ TEST(RegStream, ReadsOneKeyAsTheWholeTreeHasIt) {
         {{"Soft", "App", "middle"}, {}},
         {{"Soft"}, {}},
         {{"Soft", "Filler", "K2999"}, {}},
+        {{"Soft", "App"}, "v150000"},
         {{}, {}},
         {{"Soft", "Gone"}, {}},
         {{"Soft", "Removed"}, {}},
@@ -182,12 +189,13 @@ TEST(RegStream, ReadsOneKeyAsTheWholeTreeHasIt) {
     }
 }
 
-TEST(RegStream, CutsLargeTextOnlyBeforeAKeySectionThatNoLineRunsOnTo) {
+TEST(RegStream, CutsLargeTextOnlyWhereNoLineRunsOn) {
     const std::vector<std::pair<std::string, std::optional<std::size_t>>> cases = {
         {"tail\n\"v\"=\"1\"\r\n[K]\r\n", 14},
+        {"tail\n\"v\"=\"1\"\r\n\"w\"=\"2\"\r\n", 14},
         {"tail\n\n[K]\n", 6},
-        // After a line going on with '\\' the next is not a section, whatever it starts with.
-        {"tail\n\"h\"=hex:01,\\ \r\n[x],02\r\n\"v\"=\"1\"\r\n[K]\r\n", 37},
+        // After a line going on with '\\' the next is part of it, whatever it starts with.
+        {"tail\n\"h\"=hex:01,\\ \r\n[x],02\r\n\"v\"=\"1\"\r\n", 28},
         {"tail\n\"h\"=hex:01,\\\r\n[x],02\r\n", std::nullopt},
         // The text before the first line end may be part of a longer line.
         {"[A]\n[B]\n", std::nullopt},
@@ -195,6 +203,27 @@ TEST(RegStream, CutsLargeTextOnlyBeforeAKeySectionThatNoLineRunsOnTo) {
     };
     for (const auto& [window, place] : cases)
         EXPECT_EQ(hive::CutPlace(window), place) << window;
+
+    // Whether a '[' after these bytes starts a key section; those of the whole file, or not.
+    struct Before {
+        std::string text;
+        bool wholeFile;
+        std::optional<bool> starts;
+    };
+    const std::vector<Before> befores = {
+        {"\"v\"=\"1\"\r\n", false, true},
+        {"\"v\"=\"1\"\r\n \t", false, true},
+        {"\"name ", false, false},
+        {"\"h\"=hex:01,\\ \r\n", false, false},
+        {"x\r\n \r\n", false, true},
+        {"REGEDIT4\r\n", true, true},
+        {"  ", true, false},
+        // Only blanks before, with more of the file beyond them: nothing can be told.
+        {" \r\n  ", false, std::nullopt},
+        {"   ", false, std::nullopt},
+    };
+    for (const Before& b : befores)
+        EXPECT_EQ(hive::StartsSectionLine(b.text, b.wholeFile), b.starts) << b.text;
 }
 
 TEST(RegStream, WritesTheSameTextInPiecesAsWhole) {

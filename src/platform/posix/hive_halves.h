@@ -32,4 +32,10 @@ std::optional<HalvesRead> ReadKeyInHalves(int fd, std::uint64_t size, std::strin
 // the same whatever comes before it. Nothing when no such place lies in window.
 std::optional<std::size_t> CutPlace(std::string_view window);
 
+// Whether a '[' with these bytes before it starts a key section line: only spaces or tabs before
+// it on its line, not the first line, and the line before does not go on to it. before holds
+// the bytes just before the '[', all of them when wholeFileBefore. Nothing when they cannot
+// tell.
+std::optional<bool> StartsSectionLine(std::string_view before, bool wholeFileBefore);
+
 } // namespace brisvane::platform::hive

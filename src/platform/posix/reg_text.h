@@ -54,10 +54,12 @@ using ByteSource = std::function<std::size_t(char* buffer, std::size_t size)>;
 // how many lines were read.
 std::optional<ParseError> ParseRegStream(const ByteSource& source, const EditSink& sink,
                                          std::size_t* lineCount = nullptr);
-// A part of an 8-bit document cut from it just before a key section, read as ParseRegStream
-// reads the lines after the header (in the form unicode names), its lines numbered from 1.
+// A part of an 8-bit document cut from it at the start of a line that no line before runs on
+// to, read as ParseRegStream reads the lines after the header (in the form unicode names), its
+// lines numbered from 1. sectionLine is the key section line its first lines belong to, whose
+// edit is not handed again.
 std::optional<ParseError> ParseRegPart(const ByteSource& source, bool unicode,
-                                       const EditSink& sink);
+                                       std::string_view sectionLine, const EditSink& sink);
 // Which form a document's first line names: true for "Windows Registry Editor Version 5.00",
 // false for REGEDIT4, nothing for neither.
 std::optional<bool> HeaderForm(std::string_view line);

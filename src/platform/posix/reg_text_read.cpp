@@ -70,6 +70,17 @@ private:
 public:
     std::size_t LinesTaken() const { return m_lineCount; }
 
+    // Takes the key section that the lines to come belong to, as a line of its own but without
+    // handing its edit on, nor counting it.
+    std::optional<ParseError> Enter(std::string_view sectionLine) {
+        m_quiet = true;
+        const bool ok = Line(Trim(sectionLine));
+        m_quiet = false;
+        if (!ok)
+            return ParseError{LineNumber(), m_reason};
+        return std::nullopt;
+    }
+
 private:
     bool Fail(std::string reason) {
         m_reason = std::move(reason);
@@ -77,6 +88,8 @@ private:
     }
 
     bool Hand() {
+        if (m_quiet)
+            return true;
         m_refused = m_sink(m_edit);
         return !m_refused;
     }
@@ -326,6 +339,7 @@ private:
     std::optional<ParseError> m_refused;
     bool m_inSection = false;
     bool m_sectionDeleted = false;
+    bool m_quiet = false; // edits are not handed on
     std::string m_reason;
     std::string m_scratch;               // a value's text, its room kept for the next one's
     std::string m_lastName;              // the section name before, as written
@@ -379,9 +393,12 @@ std::optional<ParseError> ParseRegStream(const ByteSource& source, const EditSin
 }
 
 std::optional<ParseError> ParseRegPart(const ByteSource& source, bool unicode,
-                                       const EditSink& sink) {
+                                       std::string_view sectionLine, const EditSink& sink) {
     StreamLines lines(source, false);
-    return DocumentReader(lines, unicode, sink, 0).Run();
+    DocumentReader reader(lines, unicode, sink, 0);
+    if (std::optional<ParseError> error = reader.Enter(sectionLine))
+        return error;
+    return reader.Run();
 }
 
 std::optional<ParseError> ParseRegDocument(std::string_view bytes, std::vector<RegEdit>& edits) {
