@@ -141,7 +141,8 @@ private:
     std::size_t SubkeyAt(std::string_view name, std::uint64_t hash) const;
     std::size_t ValueAt(std::string_view name, std::uint64_t hash) const;
     bool IsValueHole(std::size_t at) const;
-    void IndexSubkeys();
+    // Indexes the subkeys when they are many, with room for that many before it is full.
+    void IndexSubkeys(std::size_t room = 0);
     void IndexValues();
     void SettleSubkeys();
     void SortSubkeys();
