@@ -125,10 +125,27 @@ std::size_t Key::SubkeyAt(std::string_view name, std::uint64_t hash) const {
     };
     if (const FoldedIndex* index = SubkeyIndex())
         return index->Find(hash, matches);
+    if (m_subkeys.size() >= kIndexFrom)
+        return BisectSubkeys(name);
     for (std::size_t at = 0; at < m_subkeys.size(); ++at)
         if (matches(at))
             return at;
     return FoldedIndex::kNone;
+}
+
+bool Key::BisectableSubkeys() const {
+    return m_subkeys.size() < kIndexFrom || (!SubkeysUnsorted() && RemovedSubkeys() == 0);
+}
+
+std::size_t Key::BisectSubkeys(std::string_view name) const {
+    const std::span<Key* const> all = m_subkeys.Span();
+    const auto found =
+        std::lower_bound(all.begin(), all.end(), name, [](const Key* key, std::string_view wanted) {
+            return posix::CompareNamesIgnoringCase(key->Name(), wanted) < 0;
+        });
+    if (found == all.end() || !NamesEqual((*found)->Name(), name))
+        return FoldedIndex::kNone;
+    return static_cast<std::size_t>(found - all.begin());
 }
 
 void Key::IndexSubkeys(std::size_t room) {
@@ -154,25 +171,29 @@ const Key* Key::FindSubkey(std::string_view name) const {
 }
 
 Key& Key::AddSubkey(std::string_view name, bool* created) {
-    const std::uint64_t hash = HashOf(name);
-    const std::size_t at = SubkeyAt(name, hash);
+    FoldedIndex* index = SubkeyIndex();
+    const std::uint64_t hash = index ? HashOf(name) : 0;
+    // Keys mostly come in the order they are listed in: a name past the last one of a list in
+    // order is new without a lookup, and only the others need a sort later.
+    const Key* last = m_subkeys.empty() ? nullptr : m_subkeys.back();
+    const bool past =
+        last ? posix::CompareNamesIgnoringCase(last->Name(), name) < 0 : m_subkeys.empty();
+    const std::size_t at = past && !SubkeysUnsorted() ? FoldedIndex::kNone : SubkeyAt(name, hash);
     if (created)
         *created = at == FoldedIndex::kNone;
     if (at != FoldedIndex::kNone)
         return *m_subkeys[at];
-    // Keys mostly come in the order they are listed in; only others need a sort later.
-    const Key* last = m_subkeys.empty() ? nullptr : m_subkeys.back();
-    if (!m_subkeys.empty() && (!last || posix::CompareNamesIgnoringCase(last->Name(), name) > 0))
+    if (!past)
         SetSubkeysUnsorted(true);
     std::pmr::memory_resource& store = Store();
     Key* key = new (store.allocate(sizeof(Key), alignof(Key))) Key(name, store);
     m_subkeys.PushBack(store, key);
-    FoldedIndex* index = SubkeyIndex();
     if (index && index->HasRoomFor(1))
         index->Add(hash, m_subkeys.size() - 1);
-    else if (m_subkeys.size() >= kIndexFrom)
+    else if (index || !BisectableSubkeys())
         // A full index is made anew from the names, twice as large, rather than grown: the old
-        // table goes first, and the two are never held together.
+        // table goes first, and the two are never held together. A list that can no longer be
+        // bisected gets its first one the same way.
         IndexSubkeys(m_subkeys.size() * 4 / 3);
     return *key;
 }
@@ -186,6 +207,9 @@ bool Key::RemoveSubkey(std::string_view name) {
         index->Remove(hash, at);
     ReleaseSubkeys(std::span<Key*>(&m_subkeys[at], 1));
     ++Extra().removedSubkeys;
+    // A list with a hole can no longer be bisected.
+    if (!SubkeyIndex())
+        IndexSubkeys();
     return true;
 }
 
@@ -292,18 +316,17 @@ std::span<const Value> Key::Values() const {
 }
 
 void Key::SettleSubkeys() {
-    if (RemovedSubkeys() == 0 && !SubkeysUnsorted())
-        return;
-    if (RemovedSubkeys() > 0) {
+    const bool holes = RemovedSubkeys() > 0;
+    if (holes) {
         const std::span<Key*> all = m_subkeys.Span();
         m_subkeys.Resize(std::remove(all.begin(), all.end(), nullptr) - all.begin());
         Extra().removedSubkeys = 0;
     }
-    if (SubkeysUnsorted()) {
+    if (SubkeysUnsorted())
         SortSubkeys();
-        return;
-    }
-    IndexSubkeys();
+    else if (holes || (!SubkeyIndex() && m_subkeys.size() >= kIndexFrom))
+        // A list that grew in order went without an index; its readers are given one.
+        IndexSubkeys();
 }
 
 namespace {
