@@ -9,8 +9,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <ctime>
 #include <fcntl.h>
+#include <functional>
 #include <gtest/gtest.h>
 #include <random>
 #include <string>
@@ -234,6 +236,94 @@ TEST(RegistryLookups, SubkeysAddedInAnyOrderAreListedAsWindowsListsThem) {
     for (const auto& forms : kSpellings)
         for (const std::string& form : forms)
             EXPECT_NE(back.FindSubkey(form), nullptr) << form;
+}
+
+// Names that all begin alike, past which they differ late, are prefixes of one another or differ
+// in case; with units that fit a byte and with one that does not.
+TEST(RegistryLookups, SubkeysThatShareALongBeginningAreListedInOrder) {
+    std::vector<std::string> names = {"Classes Entry",
+                                      "CLASSES ENTRY ",
+                                      "classes entry 1234567",
+                                      "Classes Entry 12345678a",
+                                      "Classes Entry 12345678B",
+                                      "Classes Entry 12345678",
+                                      "Classes entry \xC3\xA9t\xC3\xA9"};
+    for (int i = 0; i < 400; ++i)
+        names.push_back((i % 2 ? "Classes Entry " : "CLASSES ENTRY ") +
+                        std::to_string(i * 7919 % 1000));
+    for (const char* widest : {"", "Classes Entry 1\xD0\x90"}) {
+        std::vector<std::string> added = names;
+        if (*widest)
+            added.push_back(widest);
+        std::shuffle(added.begin(), added.end(), std::mt19937(5));
+        hive::Key key;
+        ModelList model;
+        for (const std::string& name : added) {
+            key.AddSubkey(name);
+            model.Set(name, REG_NONE);
+        }
+        ExpectSubkeysMatch(key, model);
+    }
+}
+
+// A long key that keeps growing in order goes without its hash until it is changed otherwise:
+// after each change every name is found by another spelling, before and after settling.
+TEST(RegistryLookups, SubkeysAddedInOrderAreFoundThroughEachChange) {
+    struct Change {
+        const char* what;
+        std::function<bool(hive::Key&, ModelList&)> apply; // whether it did what it should
+    };
+    const std::vector<Change> changes = {
+        {"none", [](hive::Key&, ModelList&) { return true; }},
+        {"a name added again in another case",
+         [](hive::Key& key, ModelList&) {
+             bool created = true;
+             key.AddSubkey("NAME0250", &created);
+             return !created;
+         }},
+        {"a name added between two",
+         [](hive::Key& key, ModelList& model) {
+             bool created = false;
+             key.AddSubkey("Name0101", &created);
+             model.Set("Name0101", REG_NONE);
+             return created;
+         }},
+        {"a name removed",
+         [](hive::Key& key, ModelList& model) {
+             return key.RemoveSubkey("name0300") && model.Remove("Name0300");
+         }},
+        {"the last removed and one added past it",
+         [](hive::Key& key, ModelList& model) {
+             bool created = false;
+             key.RemoveSubkey("Name0998");
+             key.AddSubkey("Name9999", &created);
+             model.Remove("Name0998");
+             model.Set("Name9999", REG_NONE);
+             return created;
+         }},
+    };
+    for (const Change& change : changes) {
+        hive::Key key;
+        ModelList model;
+        for (int i = 0; i < 1000; i += 2) {
+            char name[16];
+            std::snprintf(name, sizeof name, "Name%04d", i);
+            key.AddSubkey(name);
+            model.Set(name, REG_NONE);
+        }
+        ASSERT_TRUE(change.apply(key, model)) << change.what;
+        for (int settled = 0; settled < 2; ++settled) {
+            for (const ModelEntry& entry : model.Entries()) {
+                std::string spelling = entry.name;
+                std::transform(spelling.begin(), spelling.end(), spelling.begin(), ::tolower);
+                const hive::Key* found = key.FindSubkey(spelling);
+                ASSERT_NE(found, nullptr) << change.what << ": " << spelling;
+                EXPECT_EQ(found->Name(), entry.name) << change.what;
+            }
+            EXPECT_EQ(key.FindSubkey("Name0001"), nullptr) << change.what;
+            ExpectSubkeysMatch(key, model);
+        }
+    }
 }
 
 class RegistryWrites : public ::testing::Test {
