@@ -9,8 +9,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <ctime>
 #include <fcntl.h>
+#include <functional>
 #include <gtest/gtest.h>
 #include <random>
 #include <string>
@@ -222,6 +224,18 @@ TEST(RegistryLookups, SubkeysAddedInAnyOrderAreListedAsWindowsListsThem) {
     };
     hive::Key latinOnly;
     expectListedInOrder(latin, latinOnly);
+    // Names that all share a long beginning, with units that fit a byte and with one that does
+    // not, which the sort packs past that beginning.
+    std::vector<std::string> alike = {"Classes Entry", "classes entry 12345678a",
+                                      "Classes Entry 12345678B", "Classes Entry 12345678"};
+    for (int i = 0; i < 400; ++i)
+        alike.push_back((i % 2 ? "Classes Entry " : "CLASSES ENTRY ") + std::to_string(i * 7919));
+    hive::Key alikeInBytes;
+    expectListedInOrder(alike, alikeInBytes);
+    alike.push_back("Classes Entry 1\xD0\x90");
+    std::shuffle(alike.begin(), alike.end(), std::mt19937(5));
+    hive::Key alikeWider;
+    expectListedInOrder(alike, alikeWider);
     hive::Key shuffled;
     const ModelList model = expectListedInOrder(names, shuffled);
 
@@ -234,6 +248,51 @@ TEST(RegistryLookups, SubkeysAddedInAnyOrderAreListedAsWindowsListsThem) {
     for (const auto& forms : kSpellings)
         for (const std::string& form : forms)
             EXPECT_NE(back.FindSubkey(form), nullptr) << form;
+}
+
+// A long key that keeps growing in order goes without its hash until it is changed otherwise:
+// after each change every name is found by another spelling, before and after settling.
+TEST(RegistryLookups, SubkeysAddedInOrderAreFoundThroughEachChange) {
+    using Change = std::function<bool(hive::Key&, ModelList&)>; // whether it did as it should
+    const auto add = [](hive::Key& key, ModelList& model, const std::string& name) {
+        bool created = false;
+        key.AddSubkey(name, &created);
+        model.Set(name, REG_NONE);
+        return created;
+    };
+    const std::vector<std::pair<const char*, Change>> changes = {
+        {"a name added again in another case",
+         [&](hive::Key& key, ModelList& model) { return !add(key, model, "NAME0250"); }},
+        {"a name added between two",
+         [&](hive::Key& key, ModelList& model) { return add(key, model, "Name0101"); }},
+        {"two removed, the last among them, and one added past them",
+         [&](hive::Key& key, ModelList& model) {
+             return key.RemoveSubkey("name0300") && model.Remove("Name0300") &&
+                    key.RemoveSubkey("Name0998") && model.Remove("Name0998") &&
+                    add(key, model, "Name9999");
+         }},
+    };
+    for (const auto& [what, change] : changes) {
+        hive::Key key;
+        ModelList model;
+        for (int i = 0; i < 1000; i += 2) {
+            char name[16];
+            std::snprintf(name, sizeof name, "Name%04d", i);
+            add(key, model, name);
+        }
+        ASSERT_TRUE(change(key, model)) << what;
+        for (int settled = 0; settled < 2; ++settled) {
+            for (const ModelEntry& entry : model.Entries()) {
+                std::string spelling = entry.name;
+                std::transform(spelling.begin(), spelling.end(), spelling.begin(), ::tolower);
+                const hive::Key* found = key.FindSubkey(spelling);
+                ASSERT_NE(found, nullptr) << what << ": " << spelling;
+                EXPECT_EQ(found->Name(), entry.name) << what;
+            }
+            EXPECT_EQ(key.FindSubkey("Name0001"), nullptr) << what;
+            ExpectSubkeysMatch(key, model);
+        }
+    }
 }
 
 class RegistryWrites : public ::testing::Test {

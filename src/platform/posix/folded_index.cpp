@@ -6,7 +6,7 @@
 namespace brisvane::platform::hive {
 
 void FoldedIndex::Add(std::uint64_t hash, std::size_t position) {
-    if ((m_taken + 1) * 4 > m_slots.size() * 3)
+    if (!HasRoomFor(1))
         Grow();
     for (std::size_t at = Home(hash);; at = Next(at)) {
         if (m_slots[at].position == kFree) {

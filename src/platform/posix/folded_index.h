@@ -31,6 +31,10 @@ public:
     }
     // Room for that many positions before the first Add, so that adding them never grows it.
     void Reserve(std::size_t positions);
+    // Whether that many more positions can be added before the table must grow.
+    bool HasRoomFor(std::size_t positions) const {
+        return (m_taken + positions) * 4 <= m_slots.size() * 3;
+    }
     void Add(std::uint64_t hash, std::size_t position);
     void Remove(std::uint64_t hash, std::size_t position);
     void Clear();

@@ -120,19 +120,36 @@ std::size_t Key::SubkeyAt(std::string_view name, std::uint64_t hash) const {
     };
     if (const FoldedIndex* index = SubkeyIndex())
         return index->Find(hash, matches);
+    if (m_subkeys.size() >= kIndexFrom)
+        return BisectSubkeys(name);
     for (std::size_t at = 0; at < m_subkeys.size(); ++at)
         if (matches(at))
             return at;
     return FoldedIndex::kNone;
 }
 
-void Key::IndexSubkeys() {
+bool Key::BisectableSubkeys() const {
+    return m_subkeys.size() < kIndexFrom || (!SubkeysUnsorted() && RemovedSubkeys() == 0);
+}
+
+std::size_t Key::BisectSubkeys(std::string_view name) const {
+    const std::span<Key* const> all = m_subkeys.Span();
+    const auto found =
+        std::lower_bound(all.begin(), all.end(), name, [](const Key* key, std::string_view wanted) {
+            return posix::CompareNamesIgnoringCase(key->Name(), wanted) < 0;
+        });
+    if (found == all.end() || !NamesEqual((*found)->Name(), name))
+        return FoldedIndex::kNone;
+    return static_cast<std::size_t>(found - all.begin());
+}
+
+void Key::IndexSubkeys(std::size_t room) {
     if (Extras* extras = ExtrasOrNull())
         extras->subkeyIndex.reset();
     if (m_subkeys.size() < kIndexFrom)
         return;
     auto index = std::make_unique<FoldedIndex>();
-    index->Reserve(m_subkeys.size());
+    index->Reserve(std::max(room, m_subkeys.size()));
     for (std::size_t at = 0; at < m_subkeys.size(); ++at)
         if (m_subkeys[at])
             index->Add(HashOf(m_subkeys[at]->Name()), at);
@@ -149,23 +166,30 @@ const Key* Key::FindSubkey(std::string_view name) const {
 }
 
 Key& Key::AddSubkey(std::string_view name, bool* created) {
-    const std::uint64_t hash = HashOf(name);
-    const std::size_t at = SubkeyAt(name, hash);
+    FoldedIndex* index = SubkeyIndex();
+    const std::uint64_t hash = index ? HashOf(name) : 0;
+    // Keys mostly come in the order they are listed in: a name past the last one of a list in
+    // order is new without a lookup, and only the others need a sort later.
+    const Key* last = m_subkeys.empty() ? nullptr : m_subkeys.back();
+    const bool past =
+        last ? posix::CompareNamesIgnoringCase(last->Name(), name) < 0 : m_subkeys.empty();
+    const std::size_t at = past && !SubkeysUnsorted() ? FoldedIndex::kNone : SubkeyAt(name, hash);
     if (created)
         *created = at == FoldedIndex::kNone;
     if (at != FoldedIndex::kNone)
         return *m_subkeys[at];
-    // Keys mostly come in the order they are listed in; only others need a sort later.
-    const Key* last = m_subkeys.empty() ? nullptr : m_subkeys.back();
-    if (!m_subkeys.empty() && (!last || posix::CompareNamesIgnoringCase(last->Name(), name) > 0))
+    if (!past)
         SetSubkeysUnsorted(true);
     std::pmr::memory_resource& store = Store();
     Key* key = new (store.allocate(sizeof(Key), alignof(Key))) Key(name, store);
     m_subkeys.PushBack(store, key);
-    if (FoldedIndex* index = SubkeyIndex())
+    if (index && index->HasRoomFor(1))
         index->Add(hash, m_subkeys.size() - 1);
-    else if (m_subkeys.size() >= kIndexFrom)
-        IndexSubkeys();
+    else if (index || !BisectableSubkeys())
+        // A full index is made anew from the names, twice as large, rather than grown: the old
+        // table goes first, and the two are never held together. A list that can no longer be
+        // bisected gets its first one the same way.
+        IndexSubkeys(m_subkeys.size() * 4 / 3);
     return *key;
 }
 
@@ -178,6 +202,9 @@ bool Key::RemoveSubkey(std::string_view name) {
         index->Remove(hash, at);
     ReleaseSubkeys(std::span<Key*>(&m_subkeys[at], 1));
     ++Extra().removedSubkeys;
+    // A list with a hole can no longer be bisected.
+    if (!SubkeyIndex())
+        IndexSubkeys();
     return true;
 }
 
@@ -284,65 +311,87 @@ std::span<const Value> Key::Values() const {
 }
 
 void Key::SettleSubkeys() {
-    if (RemovedSubkeys() == 0 && !SubkeysUnsorted())
-        return;
-    if (RemovedSubkeys() > 0) {
+    const bool holes = RemovedSubkeys() > 0;
+    if (holes) {
         const std::span<Key*> all = m_subkeys.Span();
         m_subkeys.Resize(std::remove(all.begin(), all.end(), nullptr) - all.begin());
         Extra().removedSubkeys = 0;
     }
-    if (SubkeysUnsorted()) {
+    if (SubkeysUnsorted())
         SortSubkeys();
-        return;
-    }
-    IndexSubkeys();
+    else if (holes || (!SubkeyIndex() && m_subkeys.size() >= kIndexFrom))
+        // A list that grew in order went without an index; its readers are given one.
+        IndexSubkeys();
 }
 
 namespace {
 
-// A subkey as the sort sees it: the first upper-cased units of its name packed into integers,
-// most significant first, so that most comparisons need nothing but the entry itself; the
-// whole names settle the ties. It names its key by its place in the list, which keeps an entry
-// at 24 bytes for a key of millions of subkeys. Where every unit of every name fits in a byte,
-// as in most hives, twenty units fit instead of ten: numbered names like "Key00012345" then
-// rarely tie, and the ties are what reach out to the names scattered in memory.
+// A subkey as the sort sees it: eight bytes of its upper-cased name packed into an integer,
+// most significant first, so that most comparisons need nothing but the entry itself; the whole
+// names settle the ties. The units every name begins with alike are left out: siblings such as
+// "Key00012345" differ in the eight units past their shared "KEY". It names its key by its
+// place in the list, which keeps an entry at 12 bytes: for a key of millions of subkeys the
+// entries are the largest thing held while the index is down. Where every unit of every name
+// fits in a byte, as in most hives, eight units fit, else four.
 struct SortEntry {
-    std::uint64_t wide[2]{};
-    std::uint32_t narrow = 0;
+    std::uint32_t high = 0;
+    std::uint32_t low = 0;
     std::uint32_t from = 0;
 
-    // Packs units of `bits` bits each (8 or 16): as many as fit in the twenty bytes.
-    void Pack(const std::u16string& units, unsigned bits) {
-        const std::size_t perWord = 64 / bits;
-        const std::size_t count = std::min(units.size(), 2 * perWord + 32 / bits);
-        for (std::size_t unit = 0; unit < count; ++unit) {
-            const std::uint64_t value = units[unit];
-            if (unit < 2 * perWord)
-                wide[unit / perWord] |= value << (64 - bits * (unit % perWord + 1));
-            else
-                narrow |=
-                    static_cast<std::uint32_t>(value << (32 - bits * (unit - 2 * perWord + 1)));
-        }
+    // Packs units of `bits` bits each (8 or 16), from `skip` on, as many as fit in eight bytes.
+    void Pack(const std::u16string& units, std::size_t skip, unsigned bits) {
+        std::uint64_t packed = 0;
+        const std::size_t count = std::min<std::size_t>(units.size() - skip, 64 / bits);
+        for (std::size_t unit = 0; unit < count; ++unit)
+            packed |= std::uint64_t{units[skip + unit]} << (64 - bits * (unit + 1));
+        high = static_cast<std::uint32_t>(packed >> 32);
+        low = static_cast<std::uint32_t>(packed);
     }
+    bool PackedBefore(const SortEntry& other) const {
+        return high != other.high ? high < other.high : low < other.low;
+    }
+    bool PackedSame(const SortEntry& other) const { return high == other.high && low == other.low; }
+};
+static_assert(sizeof(SortEntry) == 12);
+
+// How many upper-cased units all the names begin with alike, and whether every unit of every
+// name fits in a byte.
+struct NamesSpread {
+    std::size_t shared = 0;
+    bool bytes = true;
 };
 
-// Every entry packed from the upper-cased names, a byte a unit where every unit fits in one.
+NamesSpread SpreadOf(std::span<Key* const> subkeys) {
+    NamesSpread spread;
+    if (subkeys.empty())
+        return spread;
+    std::u16string first;
+    std::u16string folded;
+    posix::AppendUpcasedUnits(subkeys.front()->Name(), first);
+    spread.shared = first.size();
+    for (const Key* key : subkeys) {
+        folded.clear();
+        posix::AppendUpcasedUnits(key->Name(), folded);
+        const auto shared = first.begin() + static_cast<std::ptrdiff_t>(spread.shared);
+        spread.shared = static_cast<std::size_t>(
+            std::mismatch(first.begin(), shared, folded.begin(), folded.end()).first -
+            first.begin());
+        spread.bytes = spread.bytes && std::all_of(folded.begin(), folded.end(),
+                                                   [](char16_t unit) { return unit < 0x100; });
+    }
+    return spread;
+}
+
+// Every entry packed from the upper-cased names past the units they all share.
 std::vector<SortEntry> PackedEntries(std::span<Key* const> subkeys) {
+    const NamesSpread spread = SpreadOf(subkeys);
     std::vector<SortEntry> entries(subkeys.size());
     std::u16string folded;
-    for (const unsigned bits : {8u, 16u}) {
-        bool fits = true;
-        for (std::size_t at = 0; at < subkeys.size() && fits; ++at) {
-            folded.clear();
-            posix::AppendUpcasedUnits(subkeys[at]->Name(), folded);
-            fits = bits == 16 || std::all_of(folded.begin(), folded.end(),
-                                             [](char16_t unit) { return unit < 0x100; });
-            entries[at] = SortEntry{};
-            entries[at].Pack(folded, bits);
-            entries[at].from = static_cast<std::uint32_t>(at);
-        }
-        if (fits)
-            break;
+    for (std::size_t at = 0; at < subkeys.size(); ++at) {
+        folded.clear();
+        posix::AppendUpcasedUnits(subkeys[at]->Name(), folded);
+        entries[at].Pack(folded, spread.shared, spread.bytes ? 8 : 16);
+        entries[at].from = static_cast<std::uint32_t>(at);
     }
     return entries;
 }
@@ -377,12 +426,8 @@ void Key::SortSubkeys() {
     const std::span<Key*> subkeys = m_subkeys.Span();
     std::vector<SortEntry> entries = PackedEntries(subkeys);
     std::sort(entries.begin(), entries.end(), [&](const SortEntry& a, const SortEntry& b) {
-        if (a.wide[0] != b.wide[0])
-            return a.wide[0] < b.wide[0];
-        if (a.wide[1] != b.wide[1])
-            return a.wide[1] < b.wide[1];
-        if (a.narrow != b.narrow)
-            return a.narrow < b.narrow;
+        if (!a.PackedSame(b))
+            return a.PackedBefore(b);
         // Units of zero pad a short name's packed part: a tie is settled by the whole names.
         return posix::CompareNamesIgnoringCase(subkeys[a.from]->Name(), subkeys[b.from]->Name()) <
                0;

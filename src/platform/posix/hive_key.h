@@ -43,7 +43,9 @@ struct Value {
 // A key keeps the case of the name it was created with; its subkeys are listed in the order
 // Windows lists them (case-insensitive), its values in the order they were first set. Both are
 // found by the hash of their case-folded name, so that a key of any size answers in about the
-// same time; a key with few entries just compares them in turn.
+// same time; a key with few entries just compares them in turn. Subkeys that keep coming in
+// order, as an import of a sorted file brings them, go without the hash until they are settled
+// or come out of order: a new last name needs no lookup, any other is found by bisection.
 //
 // A key made by the constructor is the root of a tree and holds the arena every key, name and
 // datum below it lies in; a large hive is mostly keys, so a key is kept small and what few keys
@@ -141,10 +143,17 @@ private:
         return extras ? extras->valueIndex.get() : nullptr;
     }
     static void ReleaseSubkeys(std::span<Key*> subkeys);
+    // Where name lies in the list: through the index, by bisection in a long list without one,
+    // or name by name in a short one. hash is the name's, needed only with an index.
     std::size_t SubkeyAt(std::string_view name, std::uint64_t hash) const;
+    // Whether the subkeys may go without an index: a short list, or a long one in order and
+    // without holes, which a lookup bisects.
+    bool BisectableSubkeys() const;
+    std::size_t BisectSubkeys(std::string_view name) const;
     std::size_t ValueAt(std::string_view name, std::uint64_t hash) const;
     bool IsValueHole(std::size_t at) const;
-    void IndexSubkeys();
+    // Indexes the subkeys when they are many, with room for that many before it is full.
+    void IndexSubkeys(std::size_t room = 0);
     void IndexValues();
     void SettleSubkeys();
     void SortSubkeys();

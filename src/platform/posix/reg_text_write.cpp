@@ -85,6 +85,8 @@ void AppendValue(std::string& out, const Value& value) {
 }
 
 constexpr std::size_t kSerializeSlack = 64 * 1024;
+// The text a sink is handed at a time.
+constexpr std::size_t kSpillChunk = 1 << 20;
 
 } // namespace
 
@@ -92,7 +94,6 @@ namespace {
 
 // With sink, hands out on once it holds a chunk and starts it afresh; without, makes room.
 bool Spill(std::string& out, const TextSink* sink) {
-    constexpr std::size_t kChunk = 1 << 20;
     if (!sink) {
         // A large hive's text grows fourfold, so that it is rarely moved; room not yet written
         // costs nothing.
@@ -100,7 +101,7 @@ bool Spill(std::string& out, const TextSink* sink) {
             out.reserve(std::max(out.capacity() * 4, kSerializeSlack * 4));
         return true;
     }
-    if (out.size() < kChunk)
+    if (out.size() < kSpillChunk)
         return true;
     if (!(*sink)(out))
         return false;
@@ -195,7 +196,10 @@ std::string SerializeHive(const Key& root, std::string_view rootName, std::size_
 }
 
 bool SerializeHiveTo(const Key& root, std::string_view rootName, const TextSink& sink) {
+    // Room for a whole chunk from the start: grown by doubling, the text would leave its
+    // smaller block behind in the heap, still resident, for the rest of the write.
     std::string out;
+    out.reserve(kSpillChunk + kSerializeSlack);
     return AppendHive(root, rootName, out, &sink) && (out.empty() || sink(out));
 }
 
