@@ -1,6 +1,7 @@
 // Reading one key of a large hive with both halves of its text read at once, each on a core of
 // its own. What the second half does to the key is kept and applied after the first half, so
-// the key, and the fault named for a damaged hive, are those of reading it in turn.
+// the key, and the fault named for a damaged hive, are those of reading it in turn. The second
+// half takes the key section its first lines belong to from the last section line before it.
 #pragma once
 
 #include "platform/posix/hive_one_key.h"
@@ -27,9 +28,10 @@ std::optional<HalvesRead> ReadKeyInHalves(int fd, std::uint64_t size, std::strin
                                           const std::optional<std::string>& onlyValue,
                                           OneKeyApplier& applier);
 
-// Where 8-bit text may be cut in two, given the bytes from its middle on: just after a line end,
-// before a key section whose line before does not go on to it. From there on the text reads
-// the same whatever comes before it. Nothing when no such place lies in window.
+// Where 8-bit text may be cut in two, given the bytes from its middle on: at the start of a line
+// that the line before does not go on to. From there on the text reads the same whatever comes
+// before it, once the key section its first lines belong to is known. Nothing when no such
+// place lies in window.
 std::optional<std::size_t> CutPlace(std::string_view window);
 
 // Whether a '[' with these bytes before it starts a key section line: only spaces or tabs before
