@@ -389,7 +389,8 @@ int main(int argc, char** argv) {
         else if (argument == "--no-strace")
             countCalls = false;
         else if (argument == "--in" && i + 1 < argc)
-            parents.push_back(argv[++i]);
+            // The purge changes the working folder: a relative name would soon name elsewhere.
+            parents.push_back(fs::absolute(argv[++i]).string());
         else if (argument == "--rounds" && i + 1 < argc)
             rounds = std::max(1, std::atoi(argv[++i]));
         else {
