@@ -159,10 +159,14 @@ FileRead OpenRegularFile(const std::string& path, Descriptor& file, struct stat*
     return FileRead::Read;
 }
 
-std::size_t ReadSome(int fd, char* buffer, std::size_t size, bool& failed) {
+namespace {
+
+// Up to size bytes through readPart(where, left, done), however the reads come.
+template <typename ReadPart>
+std::size_t ReadUpTo(char* buffer, std::size_t size, bool& failed, const ReadPart& readPart) {
     std::size_t done = 0;
     while (done < size) {
-        const ssize_t got = read(fd, buffer + done, size - done);
+        const ssize_t got = readPart(buffer + done, size - done, done);
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
@@ -174,20 +178,19 @@ std::size_t ReadSome(int fd, char* buffer, std::size_t size, bool& failed) {
     return failed ? 0 : done;
 }
 
+} // namespace
+
+std::size_t ReadSome(int fd, char* buffer, std::size_t size, bool& failed) {
+    return ReadUpTo(buffer, size, failed, [fd](char* where, std::size_t left, std::size_t) {
+        return read(fd, where, left);
+    });
+}
+
 std::size_t ReadSomeAt(int fd, char* buffer, std::size_t size, std::uint64_t offset, bool& failed) {
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t got =
-            pread(fd, buffer + done, size - done, static_cast<off_t>(offset + done));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            failed = true;
-        if (got <= 0)
-            break;
-        done += static_cast<std::size_t>(got);
-    }
-    return failed ? 0 : done;
+    return ReadUpTo(buffer, size, failed,
+                    [fd, offset](char* where, std::size_t left, std::size_t done) {
+                        return pread(fd, where, left, static_cast<off_t>(offset + done));
+                    });
 }
 
 FileRead ReadRegularFile(const std::string& path, std::string& content, struct stat* info,
