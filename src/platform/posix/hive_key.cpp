@@ -317,11 +317,14 @@ void Key::SettleSubkeys() {
         m_subkeys.Resize(std::remove(all.begin(), all.end(), nullptr) - all.begin());
         Extra().removedSubkeys = 0;
     }
+    // A settled list is in order and without holes: a lookup bisects it, and no index is made
+    // for it, which for a key of a million subkeys would be a pass over names scattered in
+    // memory that a program reading the key once never uses.
+    if (holes)
+        if (Extras* extras = ExtrasOrNull())
+            extras->subkeyIndex.reset();
     if (SubkeysUnsorted())
         SortSubkeys();
-    else if (holes || (!SubkeyIndex() && m_subkeys.size() >= kIndexFrom))
-        // A list that grew in order went without an index; its readers are given one.
-        IndexSubkeys();
 }
 
 namespace {
@@ -434,8 +437,6 @@ void Key::SortSubkeys() {
     });
     PlaceInOrder(subkeys, entries);
     SetSubkeysUnsorted(false);
-    std::vector<SortEntry>().swap(entries);
-    IndexSubkeys();
 }
 
 void Key::SettleValues() {

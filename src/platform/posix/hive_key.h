@@ -41,11 +41,12 @@ struct Value {
 };
 
 // A key keeps the case of the name it was created with; its subkeys are listed in the order
-// Windows lists them (case-insensitive), its values in the order they were first set. Both are
-// found by the hash of their case-folded name, so that a key of any size answers in about the
-// same time; a key with few entries just compares them in turn. Subkeys that keep coming in
-// order, as an import of a sorted file brings them, go without the hash until they are settled
-// or come out of order: a new last name needs no lookup, any other is found by bisection.
+// Windows lists them (case-insensitive), its values in the order they were first set. Values,
+// and subkeys while they come out of order, are found by the hash of their case-folded name,
+// so that a key of any size answers in about the same time; a key with few entries just
+// compares them in turn. Subkeys in order, as an import of a sorted file brings them and as
+// every settled key holds them, go without the hash: a new last name needs no lookup, any other
+// is found by bisection.
 //
 // A key made by the constructor is the root of a tree and holds the arena every key, name and
 // datum below it lies in; a large hive is mostly keys, so a key is kept small and what few keys
