@@ -1,6 +1,7 @@
 #include "platform/posix/hive_key.h"
 #include "platform/posix/reg_import.h"
 #include "platform/posix/reg_text.h"
+#include "support/utf16_document.h"
 
 #include <gtest/gtest.h>
 #include <string>
@@ -8,15 +9,7 @@
 namespace {
 
 namespace hive = brisvane::platform::hive;
-
-std::string Utf16Le(const std::string& ascii) {
-    std::string out = "\xFF\xFE";
-    for (char c : ascii) {
-        out += c;
-        out += '\0';
-    }
-    return out;
-}
+using testing_support::Utf16Le;
 
 hive::Key Import(const std::string& document, std::string_view root = "HKEY_CURRENT_USER") {
     std::vector<hive::RegEdit> edits;

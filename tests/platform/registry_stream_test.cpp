@@ -6,6 +6,7 @@
 #include "platform/posix/reg_import.h"
 #include "platform/posix/reg_text.h"
 #include "support/temp_folder.h"
+#include "support/utf16_document.h"
 
 #include <algorithm>
 #include <cstring>
@@ -18,15 +19,6 @@ namespace {
 
 namespace hive = brisvane::platform::hive;
 using namespace testing_support;
-
-std::string Utf16Le(const std::string& text) {
-    std::string out = "\xFF\xFE";
-    for (char c : text) {
-        out += c;
-        out += '\0';
-    }
-    return out;
-}
 
 // An edit and the fault that ended the parse, as text, so that two parses compare whole.
 std::string Describe(const std::string& bytes, std::size_t chunk) {
