@@ -422,8 +422,8 @@ void PlaceInOrder(std::span<Key*> subkeys, std::vector<SortEntry>& entries) {
 } // namespace
 
 void Key::SortSubkeys() {
-    // The index is made anew for the sorted list; let go first, it and the sort's entries are
-    // never held together.
+    // The sorted list is bisected: the index, whose places the sort moves, goes first, so that
+    // it and the sort's entries are never held together.
     if (Extras* extras = ExtrasOrNull())
         extras->subkeyIndex.reset();
     const std::span<Key*> subkeys = m_subkeys.Span();
