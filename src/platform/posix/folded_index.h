@@ -36,6 +36,11 @@ public:
         return (m_taken + positions) * 4 <= m_slots.size() * 3;
     }
     void Add(std::uint64_t hash, std::size_t position);
+    // Asks the memory for the slot where adding or finding hash starts, ahead of the call.
+    void Prefetch(std::uint64_t hash) const {
+        if (!m_slots.empty())
+            __builtin_prefetch(&m_slots[Home(hash)]);
+    }
     void Remove(std::uint64_t hash, std::size_t position);
     void Clear();
 

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cstring>
+#include <type_traits>
 
 namespace brisvane::platform::hive {
 
@@ -150,9 +152,21 @@ void Key::IndexSubkeys(std::size_t room) {
         return;
     auto index = std::make_unique<FoldedIndex>();
     index->Reserve(std::max(room, m_subkeys.size()));
-    for (std::size_t at = 0; at < m_subkeys.size(); ++at)
-        if (m_subkeys[at])
-            index->Add(HashOf(m_subkeys[at]->Name()), at);
+    // A large list's slots lie all over a table larger than the cache: the slots of a batch
+    // of names are fetched together rather than missed one after another.
+    constexpr std::size_t kBatch = 16;
+    std::uint64_t hashes[kBatch];
+    for (std::size_t start = 0; start < m_subkeys.size(); start += kBatch) {
+        const std::size_t count = std::min(kBatch, m_subkeys.size() - start);
+        for (std::size_t i = 0; i < count; ++i) {
+            const Key* key = m_subkeys[start + i];
+            hashes[i] = key ? HashOf(key->Name()) : 0;
+            index->Prefetch(hashes[i]);
+        }
+        for (std::size_t i = 0; i < count; ++i)
+            if (m_subkeys[start + i])
+                index->Add(hashes[i], start + i);
+    }
     Extra().subkeyIndex = std::move(index);
 }
 
@@ -399,24 +413,19 @@ std::vector<SortEntry> PackedEntries(std::span<Key* const> subkeys) {
     return entries;
 }
 
-// Puts each entry's key in its place, following each cycle of the order so that no second list
-// is needed; an entry done names its own place.
+// Puts each entry's key in its place. The entries are read in order and each one's key is
+// written over entries already read, a pointer being smaller than an entry: the keys are fetched
+// by reads that do not wait on each other, as following each cycle of the order would, and no
+// second list is needed.
 void PlaceInOrder(std::span<Key*> subkeys, std::vector<SortEntry>& entries) {
-    for (std::size_t start = 0; start < entries.size(); ++start) {
-        if (entries[start].from == start)
-            continue;
-        Key* first = subkeys[start];
-        for (std::size_t at = start;;) {
-            const std::size_t from = entries[at].from;
-            entries[at].from = static_cast<std::uint32_t>(at);
-            if (from == start) {
-                subkeys[at] = first;
-                break;
-            }
-            subkeys[at] = subkeys[from];
-            at = from;
-        }
+    static_assert(sizeof(SortEntry) >= sizeof(Key*) && std::is_trivially_copyable_v<SortEntry>);
+    auto* placed = reinterpret_cast<unsigned char*>(entries.data());
+    for (std::size_t at = 0; at < entries.size(); ++at) {
+        Key* const key = subkeys[entries[at].from];
+        std::memcpy(placed + at * sizeof key, &key, sizeof key);
     }
+    if (!subkeys.empty())
+        std::memcpy(subkeys.data(), placed, subkeys.size() * sizeof(Key*));
 }
 
 } // namespace
@@ -475,6 +484,11 @@ void Key::Settle() {
             levels.pop_back();
             continue;
         }
+        // Sorted, a list's keys lie anywhere in memory: the one a few places on is asked for
+        // ahead, so that the walk does not wait on each in turn.
+        constexpr std::size_t kAhead = 8;
+        if (level.next + kAhead < level.key->m_subkeys.size())
+            __builtin_prefetch(level.key->m_subkeys[level.next + kAhead]);
         Key* key = level.key->m_subkeys[level.next++];
         key->SettleSubkeys();
         key->SettleValues();

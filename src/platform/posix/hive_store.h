@@ -47,6 +47,8 @@ public:
     std::span<const BYTE> Span() const { return {data(), size()}; }
     operator std::span<const BYTE>() const { return Span(); }
     std::string_view Text() const { return {reinterpret_cast<const char*>(data()), size()}; }
+    // Where the bytes lie, without reading them.
+    const void* Place() const { return m_block; }
 
     friend bool operator==(const StoredBytes& a, std::span<const BYTE> b) {
         return a.size() == b.size() &&
@@ -74,6 +76,7 @@ public:
     std::size_t size() const { return m_bytes.size(); }
     bool empty() const { return m_bytes.empty(); }
     const char* data() const { return View().data(); }
+    const void* Place() const { return m_bytes.Place(); }
 
     friend bool operator==(const StoredText& a, std::string_view b) { return a.View() == b; }
     friend std::ostream& operator<<(std::ostream& out, const StoredText& text) {
