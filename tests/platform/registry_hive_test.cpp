@@ -161,6 +161,27 @@ TEST(RegFileWriting, ReadsBackWhatItWrites) {
     EXPECT_EQ(hive::SerializeHive(back, "HKEY_LOCAL_MACHINE"), text);
 }
 
+// Texts are searched for '"' and '\' several bytes at a time: each must be found wherever it
+// falls, beside bytes that differ from them in one bit, and before another one in the same word.
+TEST(RegFileWriting, EscapesEveryQuoteAndBackslashWhereverItFalls) {
+    const std::string near = "\xA2\xDC!#[]";
+    for (const std::string special : {"\"", "\\", "\\\"", "\"\\"}) {
+        for (std::size_t at = 0; at < 20; ++at) {
+            std::string text;
+            for (std::size_t i = 0; i < 20; ++i)
+                text += near[i % near.size()];
+            text.insert(at, special);
+            hive::Key root;
+            root.Create({"K"}).SetValue(text, REG_SZ, Bytes(text + '\0'));
+            const hive::Key back = Import(hive::SerializeHive(root, "HKEY_CURRENT_USER"));
+            const hive::Key* key = back.Find({"K"});
+            ASSERT_NE(key, nullptr);
+            ASSERT_NE(key->FindValue(text), nullptr) << "at " << at;
+            EXPECT_EQ(key->FindValue(text)->data, Bytes(text + '\0')) << "at " << at;
+        }
+    }
+}
+
 TEST(RegistryKeys, LetGoOfATreeOfAnyDepthWithoutRunningOutOfStack) {
     const std::vector<std::string> path(300000, "k");
     hive::Key root;
