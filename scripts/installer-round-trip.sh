@@ -9,7 +9,13 @@ set -euo pipefail
 setup="$1"
 # shellcheck source=scripts/checks.sh
 source "$(dirname "$0")/checks.sh"
-query() { wine reg query "$@" 2>/dev/null | tr -d '\r'; }
+# The registry as the installed program sees it: where 32-bit Wine is there too, `wine reg` is
+# the 32-bit reg.exe, which in a 64-bit prefix sees the 32-bit view of HKLM\Software, where a
+# 64-bit installer and program write nothing.
+view=()
+[ -d "$WINEPREFIX/drive_c/windows/syswow64" ] && view=(/reg:64)
+reg() { wine reg "$@" "${view[@]}"; }
+query() { reg query "$@" 2>/dev/null | tr -d '\r'; }
 
 app_paths='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\App Paths\brisvan.exe'
 run_key='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run'
@@ -38,7 +44,7 @@ check "an Add/Remove Programs entry with its uninstaller" \
 echo "-- start the installed program and tick \"Load Brisvane when Windows starts\""
 # Paths set, so that Next runs a cleaning run (over nothing) and shows the finish page.
 for value in "IE Cookie" "IE Favorites" "IE History" "IE Cache" "Netscape One" "Netscape Two"; do
-    wine reg add 'HKCU\Software\Tessmark\Brisvane\Paths' /v "$value" /d "" /f > /dev/null
+    reg add 'HKCU\Software\Tessmark\Brisvane\Paths' /v "$value" /d "" /f > /dev/null
 done
 wine "C:\\Program Files\\Brisvane\\brisvan.exe" &
 program=$!
@@ -92,17 +98,17 @@ mkdir -p "$folder/0/sub" "$folder/57"
 echo x > "$folder/0/sub/index.dat"
 echo x > "$folder/57/page.htm"
 echo "-- the user's own Run entry, as a user whom the system's Run key refused has it"
-wine reg add "$user_run_key" /v Brisvane /d 'C:\Program Files\Brisvane\brisvan.exe' /f > /dev/null
+reg add "$user_run_key" /v Brisvane /d 'C:\Program Files\Brisvane\brisvan.exe' /f > /dev/null
 echo "-- uninstall: uninstall.exe /S"
 wine "C:\\Program Files\\Brisvane\\uninstall.exe" /S
 wineserver -w
 check "the install folder is gone, parked folders included" absent test -e "$folder"
 check "the Start-menu shortcut is gone" absent test -e "$menu"
-check "the App Paths entry is gone" absent wine reg query "$app_paths"
-check "the Run entry is gone" absent wine reg query "$run_key" /v Brisvane
-check "the user's Run entry is gone" absent wine reg query "$user_run_key" /v Brisvane
-check "the Add/Remove Programs entry is gone" absent wine reg query "$uninstall_key"
-check "the user's settings are still there" wine reg query "$settings_key\\Settings"
+check "the App Paths entry is gone" absent reg query "$app_paths"
+check "the Run entry is gone" absent reg query "$run_key" /v Brisvane
+check "the user's Run entry is gone" absent reg query "$user_run_key" /v Brisvane
+check "the Add/Remove Programs entry is gone" absent reg query "$uninstall_key"
+check "the user's settings are still there" reg query "$settings_key\\Settings"
 
 if [ "$failures" -ne 0 ]; then
     echo "installer round trip: $failures check(s) failed" >&2
