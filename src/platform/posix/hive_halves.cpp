@@ -217,8 +217,9 @@ std::optional<HalvesRead> ReadKeyInHalves(int fd, std::uint64_t size, std::strin
             if (!section)
                 return;
             OneKeyApplier keeper(path, onlyValue, kept);
+            const SectionValuesWanted wanted = [&keeper] { return keeper.SectionValuesWanted(); };
             second.syntax = ParseRegPart(RangeOf(fd, cut, size, second.failed), *unicode, *section,
-                                         HalfSink(rootName, keeper, second, &stop));
+                                         HalfSink(rootName, keeper, second, &stop), &wanted);
         } catch (...) {
             thrown = std::current_exception();
             if (!told)
@@ -248,8 +249,9 @@ std::optional<HalvesRead> ReadKeyInHalves(int fd, std::uint64_t size, std::strin
             at += got;
             return got;
         };
-        first.syntax =
-            ParseRegStream(firstHalf, HalfSink(rootName, applier, first, nullptr), &firstLines);
+        const SectionValuesWanted wanted = [&applier] { return applier.SectionValuesWanted(); };
+        first.syntax = ParseRegStream(firstHalf, HalfSink(rootName, applier, first, nullptr),
+                                      &firstLines, &wanted);
         // The second half's work no longer counts after a fault in the first.
         if (first.syntax || first.failed)
             stop = true;

@@ -40,10 +40,13 @@ std::optional<ParseError> OneKeyApplier::Create(const RegEdit& edit, std::size_t
 }
 
 std::optional<ParseError> OneKeyApplier::ApplyToRoot(const RegEdit& edit) {
-    if (!OnTheWay(edit))
-        return std::nullopt;
+    const bool onTheWay = OnTheWay(edit);
     const std::size_t depth = edit.path.size();
     const std::size_t key = m_path.size();
+    if (edit.kind == RegEdit::Kind::CreateKey || edit.kind == RegEdit::Kind::DeleteKey)
+        m_sectionValuesWanted = onTheWay && depth == key;
+    if (!onTheWay)
+        return std::nullopt;
     // Below the key only its direct subkey counts, by name.
     const std::size_t kept = std::min(depth, key + 1);
     switch (edit.kind) {

@@ -30,6 +30,9 @@ public:
                   std::vector<RegEdit>& kept)
         : m_path(std::move(path)), m_onlyValue(std::move(onlyValue)), m_kept(&kept) {}
     std::optional<ParseError> ApplyToRoot(const RegEdit& edit);
+    // Whether the values of the key section applied last can change the key: they can only
+    // where that section is the key itself.
+    bool SectionValuesWanted() const { return m_sectionValuesWanted; }
 
 private:
     // Whether the edit's path and the key's agree in every part the shorter of them has.
@@ -51,6 +54,7 @@ private:
     // the next one differs. Parts that did not change since need no comparing again.
     std::size_t m_agreeing = 0;
     bool m_differs = false;
+    bool m_sectionValuesWanted = true;
 };
 
 } // namespace brisvane::platform::hive

@@ -55,14 +55,20 @@ using ByteSource = std::function<std::size_t(char* buffer, std::size_t size)>;
 // The same as ParseRegDocument, the document read from source in fixed-size chunks: however
 // long it is, only about one chunk of it is held at a time. lineCount, when given, receives
 // how many lines were read.
+// Asked after each key section's edit has been handed: false when none of the values on the
+// section's lines can matter to the sink, which is then not handed them (they are still
+// checked). Without it every value is handed.
+using SectionValuesWanted = std::function<bool()>;
 std::optional<ParseError> ParseRegStream(const ByteSource& source, const EditSink& sink,
-                                         std::size_t* lineCount = nullptr);
+                                         std::size_t* lineCount = nullptr,
+                                         const SectionValuesWanted* valuesWanted = nullptr);
 // A part of an 8-bit document cut from it at the start of a line that no line before runs on
 // to, read as ParseRegStream reads the lines after the header (in the form unicode names), its
 // lines numbered from 1. sectionLine is the key section line its first lines belong to, whose
 // edit is not handed again.
 std::optional<ParseError> ParseRegPart(const ByteSource& source, bool unicode,
-                                       std::string_view sectionLine, const EditSink& sink);
+                                       std::string_view sectionLine, const EditSink& sink,
+                                       const SectionValuesWanted* valuesWanted = nullptr);
 // Which form a document's first line names: true for "Windows Registry Editor Version 5.00",
 // false for REGEDIT4, nothing for neither.
 std::optional<bool> HeaderForm(std::string_view line);

@@ -41,8 +41,10 @@ std::size_t CommonPrefix(std::string_view a, std::string_view b) {
 // why it failed in m_reason.
 class DocumentReader {
 public:
-    DocumentReader(LineSource& lines, bool unicode, const EditSink& sink, std::size_t lineCount)
-        : m_lines(lines), m_lineCount(lineCount), m_unicode(unicode), m_sink(sink) {}
+    DocumentReader(LineSource& lines, bool unicode, const EditSink& sink, std::size_t lineCount,
+                   const SectionValuesWanted* valuesWanted)
+        : m_lines(lines), m_lineCount(lineCount), m_unicode(unicode), m_sink(sink),
+          m_valuesWanted(valuesWanted) {}
 
     std::optional<ParseError> Run() {
         std::string_view line;
@@ -149,8 +151,12 @@ private:
         m_edit.value.data.clear();
         m_edit.line = LineNumber();
         m_inSection = true;
-        m_sectionDeleted = kind == RegEdit::Kind::DeleteKey;
-        return Hand();
+        if (!Hand())
+            return false;
+        // A section taken quietly was not handed: the sink cannot tell about its values.
+        m_valuesPassedOver = kind == RegEdit::Kind::DeleteKey ||
+                             (!m_quiet && m_valuesWanted && !(*m_valuesWanted)());
+        return true;
     }
 
     // Splits name into the root and path of m_edit, reusing their strings from the section
@@ -214,12 +220,13 @@ private:
         m_edit.line = LineNumber();
     }
 
-    // The "=data" after a value's name; a value in a deleted section is read but not handed.
+    // The "=data" after a value's name; a value in a deleted section, or one the sink has no
+    // use for, is read but not handed.
     bool ValueAfterName(std::string_view rest) {
         rest = TrimLeft(rest);
         if (rest.empty() || rest.front() != '=')
             return Fail("a value name without '='");
-        return Data(TrimLeft(rest.substr(1))) && (m_sectionDeleted || Hand());
+        return Data(TrimLeft(rest.substr(1))) && (m_valuesPassedOver || Hand());
     }
 
     bool Data(std::string_view rest) {
@@ -245,6 +252,8 @@ private:
         if (!Trim(rest).empty())
             return Fail("text after a quoted value");
         m_edit.value.type = REG_SZ;
+        if (m_valuesPassedOver)
+            return true;
         m_edit.value.data.assign(text.begin(), text.end());
         m_edit.value.data.push_back(0);
         return true;
@@ -338,8 +347,9 @@ private:
     RegEdit m_edit;
     std::optional<ParseError> m_refused;
     bool m_inSection = false;
-    bool m_sectionDeleted = false;
-    bool m_quiet = false; // edits are not handed on
+    const SectionValuesWanted* m_valuesWanted;
+    bool m_valuesPassedOver = false; // the section's values are not handed
+    bool m_quiet = false;            // edits are not handed on
     std::string m_reason;
     std::string m_scratch;               // a value's text, its room kept for the next one's
     std::string m_lastName;              // the section name before, as written
@@ -347,14 +357,15 @@ private:
 };
 
 std::optional<ParseError> ParseLines(LineSource& lines, const EditSink& sink,
-                                     std::size_t* lineCount) {
+                                     std::size_t* lineCount,
+                                     const SectionValuesWanted* valuesWanted) {
     std::string_view first;
     lines.Next(first);
     const std::optional<bool> unicode = HeaderForm(first);
     if (!unicode)
         return ParseError{1, "the first line is neither REGEDIT4 nor Windows Registry Editor "
                              "Version 5.00"};
-    DocumentReader reader(lines, *unicode, sink, 1);
+    DocumentReader reader(lines, *unicode, sink, 1, valuesWanted);
     std::optional<ParseError> error = reader.Run();
     if (lineCount)
         *lineCount = reader.LinesTaken();
@@ -383,19 +394,21 @@ std::optional<ParseError> ParseRegDocument(std::string_view bytes, const EditSin
         text.remove_prefix(3);
     }
     TextLines lines(text);
-    return ParseLines(lines, sink, nullptr);
+    return ParseLines(lines, sink, nullptr, nullptr);
 }
 
 std::optional<ParseError> ParseRegStream(const ByteSource& source, const EditSink& sink,
-                                         std::size_t* lineCount) {
+                                         std::size_t* lineCount,
+                                         const SectionValuesWanted* valuesWanted) {
     StreamLines lines(source);
-    return ParseLines(lines, sink, lineCount);
+    return ParseLines(lines, sink, lineCount, valuesWanted);
 }
 
 std::optional<ParseError> ParseRegPart(const ByteSource& source, bool unicode,
-                                       std::string_view sectionLine, const EditSink& sink) {
+                                       std::string_view sectionLine, const EditSink& sink,
+                                       const SectionValuesWanted* valuesWanted) {
     StreamLines lines(source, false);
-    DocumentReader reader(lines, unicode, sink, 0);
+    DocumentReader reader(lines, unicode, sink, 0, valuesWanted);
     if (std::optional<ParseError> error = reader.Enter(sectionLine))
         return error;
     return reader.Run();
