@@ -77,6 +77,15 @@ timeout 300 xvfb-run -a -s "-screen 0 1024x768x24 -ac" bash -c '
         [ -n "$id" ] || { echo "no window \"$1\"" >&2; exit 1; }
         echo "$id"
     }
+    # xdotool sends a key to the window with the focus as if typed, to any other as an event
+    # of that window alone. A key that opens a modal window moves the focus on its press: let
+    # go as an event of the old window, it stays down for the X server, which repeats it into
+    # the new one. So it is let go as typed, wherever the focus now is.
+    press() { # window, keys
+        xdotool keydown --window "$1" "$2"
+        sleep 0.05
+        xdotool keyup "$2"
+    }
     shoot() { # window, picture
         sleep 1
         /usr/bin/import -window "$1" "$2"
@@ -84,11 +93,11 @@ timeout 300 xvfb-run -a -s "-screen 0 1024x768x24 -ac" bash -c '
     }
     main="$(window "Brisvane v1.01")"
     shoot "$main" docs/screenshots/wine-main-page.png
-    xdotool key --window "$main" alt+s
+    press "$main" alt+s
     settings="$(window Settings)"
     shoot "$settings" docs/screenshots/wine-settings.png
-    xdotool key --window "$settings" alt+c
-    xdotool key --window "$main" Return
+    press "$settings" alt+c
+    press "$main" Return
     finish="$(window Brisvane)"
     shoot "$finish" docs/screenshots/wine-finish-page.png
     wineserver -k
