@@ -52,13 +52,13 @@ using EditSink = std::function<std::optional<ParseError>(const RegEdit& edit)>;
 std::optional<ParseError> ParseRegDocument(std::string_view bytes, const EditSink& sink);
 // Fills the buffer with the next bytes of a document and says how many; 0 at its end.
 using ByteSource = std::function<std::size_t(char* buffer, std::size_t size)>;
-// The same as ParseRegDocument, the document read from source in fixed-size chunks: however
-// long it is, only about one chunk of it is held at a time. lineCount, when given, receives
-// how many lines were read.
 // Asked after each key section's edit has been handed: false when none of the values on the
 // section's lines can matter to the sink, which is then not handed them (they are still
 // checked). Without it every value is handed.
 using SectionValuesWanted = std::function<bool()>;
+// The same as ParseRegDocument, the document read from source in fixed-size chunks: however
+// long it is, only about one chunk of it is held at a time. lineCount, when given, receives
+// how many lines were read.
 std::optional<ParseError> ParseRegStream(const ByteSource& source, const EditSink& sink,
                                          std::size_t* lineCount = nullptr,
                                          const SectionValuesWanted* valuesWanted = nullptr);
