@@ -235,16 +235,12 @@ private:
 // cannot take, as a reader going through the file in turn would find them.
 template <typename Parse, typename Apply>
 std::optional<ParseError> CheckedEdits(Root root, const Parse& parse, Apply& apply) {
-    std::optional<ParseError> outside;
-    std::optional<ParseError> refused;
+    EditFaults faults;
     std::optional<ParseError> error = parse([&](const RegEdit& edit) -> std::optional<ParseError> {
-        if (!outside)
-            outside = OtherRootFault(edit, RootName(root));
-        if (!outside && !refused)
-            refused = apply.ApplyToRoot(edit);
+        faults.Take(edit, RootName(root), apply);
         return std::nullopt;
     });
-    return error ? error : outside ? outside : refused;
+    return error ? error : faults.First();
 }
 
 // Parses content into a new settled tree.

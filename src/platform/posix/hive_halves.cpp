@@ -104,8 +104,7 @@ std::optional<std::string> SectionLineBefore(int fd, std::uint64_t at, bool& fai
 // What one half found, as reading in turn would have in the same lines.
 struct HalfFaults {
     std::optional<ParseError> syntax;
-    std::optional<ParseError> outside;
-    std::optional<ParseError> refused;
+    EditFaults edits;
     bool failed = false;
 };
 
@@ -115,10 +114,7 @@ EditSink HalfSink(std::string_view rootName, OneKeyApplier& applier, HalfFaults&
     return [rootName, &applier, &faults, stop](const RegEdit& edit) -> std::optional<ParseError> {
         if (stop && stop->load(std::memory_order_relaxed))
             return ParseError{edit.line, "no longer needed"};
-        if (!faults.outside)
-            faults.outside = OtherRootFault(edit, rootName);
-        if (!faults.outside && !faults.refused)
-            faults.refused = applier.ApplyToRoot(edit);
+        faults.edits.Take(edit, rootName, applier);
         return std::nullopt;
     };
 }
@@ -137,12 +133,12 @@ std::optional<ParseError> FirstFault(const HalfFaults& first, const HalfFaults& 
         return first.syntax;
     if (second.syntax)
         return Shifted(*second.syntax, firstLines);
-    if (first.outside)
-        return first.outside;
-    if (second.outside)
-        return Shifted(*second.outside, firstLines);
-    if (first.refused)
-        return first.refused;
+    if (first.edits.outside)
+        return first.edits.outside;
+    if (second.edits.outside)
+        return Shifted(*second.edits.outside, firstLines);
+    if (first.edits.refused)
+        return first.edits.refused;
     for (RegEdit& edit : kept) {
         edit.line += static_cast<int>(firstLines);
         if (std::optional<ParseError> refused = applier.ApplyToRoot(edit))

@@ -158,11 +158,11 @@ void Key::IndexSubkeys(std::size_t room) {
     std::uint64_t hashes[kBatch];
     for (std::size_t start = 0; start < m_subkeys.size(); start += kBatch) {
         const std::size_t count = std::min(kBatch, m_subkeys.size() - start);
-        for (std::size_t i = 0; i < count; ++i) {
-            const Key* key = m_subkeys[start + i];
-            hashes[i] = key ? HashOf(key->Name()) : 0;
-            index->Prefetch(hashes[i]);
-        }
+        for (std::size_t i = 0; i < count; ++i)
+            if (const Key* key = m_subkeys[start + i]) {
+                hashes[i] = HashOf(key->Name());
+                index->Prefetch(hashes[i]);
+            }
         for (std::size_t i = 0; i < count; ++i)
             if (m_subkeys[start + i])
                 index->Add(hashes[i], start + i);
@@ -325,18 +325,16 @@ std::span<const Value> Key::Values() const {
 }
 
 void Key::SettleSubkeys() {
-    const bool holes = RemovedSubkeys() > 0;
-    if (holes) {
-        const std::span<Key*> all = m_subkeys.Span();
-        m_subkeys.Resize(std::remove(all.begin(), all.end(), nullptr) - all.begin());
-        Extra().removedSubkeys = 0;
-    }
     // A settled list is in order and without holes: a lookup bisects it, and no index is made
     // for it, which for a key of a million subkeys would be a pass over names scattered in
     // memory that a program reading the key once never uses.
-    if (holes)
-        if (Extras* extras = ExtrasOrNull())
-            extras->subkeyIndex.reset();
+    if (RemovedSubkeys() > 0) {
+        const std::span<Key*> all = m_subkeys.Span();
+        m_subkeys.Resize(std::remove(all.begin(), all.end(), nullptr) - all.begin());
+        Extras& extras = Extra();
+        extras.removedSubkeys = 0;
+        extras.subkeyIndex.reset();
+    }
     if (SubkeysUnsorted())
         SortSubkeys();
 }

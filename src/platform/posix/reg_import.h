@@ -37,6 +37,22 @@ private:
 // before's was found right already.
 std::optional<ParseError> OtherRootFault(const RegEdit& edit, std::string_view rootName);
 
+// The faults of a hive's edits besides its syntax, as reading it in turn names them: a key of
+// another root before any edit the tree refused. Once either is found, no edit is applied.
+struct EditFaults {
+    std::optional<ParseError> outside;
+    std::optional<ParseError> refused;
+
+    template <typename Apply>
+    void Take(const RegEdit& edit, std::string_view rootName, Apply& apply) {
+        if (!outside)
+            outside = OtherRootFault(edit, rootName);
+        if (!outside && !refused)
+            refused = apply.ApplyToRoot(edit);
+    }
+    std::optional<ParseError> First() const { return outside ? outside : refused; }
+};
+
 // Applies the edits of one root. Deleting the root itself is refused. changed, when given,
 // tells whether the tree changed.
 std::optional<ParseError> ApplyEdits(const std::vector<RegEdit>& edits, std::string_view rootName,
