@@ -181,6 +181,52 @@ TEST(RegStream, ReadsOneKeyAsTheWholeTreeHasIt) {
     }
 }
 
+// A sink that has no use for a section's values is not handed them, yet each is still read: a
+// damaged one is named at its line, as when every value is handed. A deleted section's values
+// are never handed, and a section taken as the start of a part is asked nothing about.
+TEST(RegStream, PassesOverValuesNoOneWantsButStillChecksThem) {
+    const std::string head = "REGEDIT4\r\n";
+    const std::string body = "[HKEY_CURRENT_USER\\Skip]\r\n\"a\"=\"1\"\r\n"
+                             "[HKEY_CURRENT_USER\\Keep]\r\n\"b\"=\"2\"\r\n"
+                             "[-HKEY_CURRENT_USER\\Keep]\r\n\"c\"=\"3\"\r\n";
+    struct Case {
+        std::string text;
+        bool asPart; // read from just after its first section line, which is entered
+        std::string handed;
+    };
+    const std::vector<Case> cases = {
+        {head + body, false, "Skip Keep b Keep "},
+        {head + body + "[HKEY_CURRENT_USER\\Skip]\r\n\"d\"=dword:xyz\r\n", false,
+         "Skip Keep b Keep Skip fault at line 9"},
+        {body, true, "a Keep b Keep "},
+    };
+    for (const Case& c : cases) {
+        std::string handed;
+        std::string section;
+        const hive::EditSink sink =
+            [&](const hive::RegEdit& edit) -> std::optional<hive::ParseError> {
+            section = edit.path.empty() ? "" : edit.path.back();
+            handed +=
+                edit.kind == hive::RegEdit::Kind::SetValue ? edit.value.name + " " : section + " ";
+            return std::nullopt;
+        };
+        const hive::SectionValuesWanted wanted = [&] { return section == "Keep"; };
+        std::size_t at = c.asPart ? c.text.find('\n') + 1 : 0;
+        const hive::ByteSource source = [&](char* buffer, std::size_t size) {
+            const std::size_t taken = std::min(size, c.text.size() - at);
+            std::memcpy(buffer, c.text.data() + at, taken);
+            at += taken;
+            return taken;
+        };
+        const std::optional<hive::ParseError> error =
+            c.asPart ? hive::ParseRegPart(source, false, c.text.substr(0, at - 1), sink, &wanted)
+                     : hive::ParseRegStream(source, sink, nullptr, &wanted);
+        if (error)
+            handed += "fault at line " + std::to_string(error->line);
+        EXPECT_EQ(handed, c.handed) << c.text;
+    }
+}
+
 TEST(RegStream, CutsLargeTextOnlyWhereNoLineRunsOn) {
     const std::vector<std::pair<std::string, std::optional<std::size_t>>> cases = {
         {"tail\n\"v\"=\"1\"\r\n[K]\r\n", 14},
