@@ -1,8 +1,11 @@
 #include "support/temp_folder.h"
 #include "ui/application.h"
 #include "ui/qt/help_window.h"
+#include "ui/qt/window_font.h"
 #include "ui/win_help.h"
 
+#include <QFontInfo>
+#include <QLineEdit>
 #include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
@@ -21,6 +24,12 @@ std::string HelpText() {
     for (int i = 0; i < 200; ++i)
         text += "<p>More filler " + std::to_string(i) + "</p>";
     return text + "</body></html>";
+}
+
+// What a font draws like: its family and height.
+std::string Look(const QFont& font) {
+    const QFontInfo info(font);
+    return info.family().toStdString() + " " + std::to_string(info.pixelSize()) + "px";
 }
 
 // The text of the first block shown at the top of the window.
@@ -65,6 +74,16 @@ TEST_F(HelpWindowTest, TheShippedHelpFileOpensTheSettingsTopicForTheSettingsDial
     ASSERT_NE(ui::HelpWindow::Current(), nullptr);
     EXPECT_EQ(TopLine(ui::HelpWindow::Current()->Browser()),
               "The first run and the Settings dialog");
+}
+
+TEST_F(HelpWindowTest, IsWrittenInTheSystemsFontWhileControlsStartInTheWindowFont) {
+    // A line edit lays out its text before any window's font reaches it.
+    const QLineEdit edit;
+    EXPECT_EQ(Look(edit.font()), Look(ui::WindowFont()));
+    EXPECT_TRUE(WinHelpA(Application.Handle(), m_helpFile.c_str(), HELP_FINDER, 0));
+    ASSERT_NE(ui::HelpWindow::Current(), nullptr);
+    EXPECT_EQ(Look(ui::HelpWindow::Current()->Browser()->font()), Look(ui::SystemFont()));
+    EXPECT_NE(Look(ui::SystemFont()), Look(ui::WindowFont()));
 }
 
 TEST_F(HelpWindowTest, AMissingFileIsSaidInTheWindow) {

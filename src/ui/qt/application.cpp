@@ -28,6 +28,7 @@ void TApplication::Initialize(int& argc, char** argv) {
     // Windows are hidden and shown all the time; only terminate ends the loop.
     QApplication::setQuitOnLastWindowClosed(false);
     ui::RegisterFontSubstitutes();
+    ui::MakeWindowFontTheDefault();
     m_native->window = new QWidget();
     m_native->window->setObjectName("ApplicationWindow");
 }

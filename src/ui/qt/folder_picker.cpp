@@ -1,6 +1,7 @@
 #include "ui/folder_picker.h"
 
 #include "ui/qt/handle.h"
+#include "ui/qt/window_font.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -12,6 +13,7 @@ namespace {
 
 std::optional<std::string> PickRealFolder(const FolderPickerCall& call) {
     QFileDialog picker(FromHandle(call.owner), QString::fromStdString(call.prompt));
+    picker.setFont(SystemFont());
     picker.setFileMode(QFileDialog::Directory);
     // Qt's own dialog, so that it blocks only its owner: the program's other windows stay
     // usable, as they do beside the Windows picker.

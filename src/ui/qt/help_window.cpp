@@ -1,6 +1,7 @@
 #include "ui/qt/help_window.h"
 
 #include "platform/local_path.h"
+#include "ui/qt/window_font.h"
 
 #include <QFile>
 #include <QGuiApplication>
@@ -61,6 +62,7 @@ HelpWindow::HelpWindow(QWidget* owner) : QWidget(owner, Qt::Window) {
     // The owner only ties the window's life to the program; it is not modal to anything.
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle("Brisvane Help");
+    setFont(SystemFont());
     PlaceOnScreen(this);
     m_browser = new QTextBrowser(this);
     m_browser->setOpenExternalLinks(true);

@@ -1,8 +1,10 @@
 #include "ui/qt/window_font.h"
 
+#include <QApplication>
 #include <QFontDatabase>
 #include <QHash>
 #include <QStringList>
+#include <optional>
 
 namespace ui {
 
@@ -17,6 +19,11 @@ const QHash<QString, QStringList>& Substitutes() {
         {"Times New Roman", {"Liberation Serif", "Tinos", "DejaVu Serif"}},
     };
     return substitutes;
+}
+
+std::optional<QFont>& SavedSystemFont() {
+    static std::optional<QFont> font;
+    return font;
 }
 
 bool Installed(const QStringList& families, const QString& family) {
@@ -61,6 +68,16 @@ QFont BoldWindowFont() {
     QFont font = WindowFont();
     font.setBold(true);
     return font;
+}
+
+void MakeWindowFontTheDefault() {
+    if (!SavedSystemFont())
+        SavedSystemFont() = QApplication::font();
+    QApplication::setFont(WindowFont());
+}
+
+QFont SystemFont() {
+    return SavedSystemFont().value_or(QApplication::font());
 }
 
 } // namespace ui
