@@ -184,8 +184,10 @@ void EmptySubfolders() {
         if (entries.IsFolder()) {
             // Only a walk that went into the entry needs to come back to the cache folder.
             if (entries.EnterAsSubfolder()) {
-                DropDesktopIni();
+                // The plain files first: a plain "desktop.ini" goes with them, and the look
+                // for one spelled in another case then reads what is left, not the whole folder.
                 PurgeFiles();
+                DropDesktopIni();
                 if (!cache.MakeCurrent())
                     return;
             }

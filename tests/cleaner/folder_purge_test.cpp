@@ -236,7 +236,10 @@ TEST_F(FolderPurgeTest, CacheWalk_PassesOverTheThirdEntryAndEmptiesTheLaterOnes)
     const std::string cache = Folder("Cache");
     Folder("Cache/A", {"a1", "a2"});
     Folder("Cache/B", {"b1", "b2"});
-    WriteFile(cache + "/B/desktop.ini", "x");
+    // As the browser leaves it: no plain file, so only its own removal lets the folder go.
+    WriteFile(cache + "/B/Desktop.ini", "x");
+    SetDosAttributes(cache + "/B/Desktop.ini",
+                     FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
     Folder("Cache/C", {"c1"});
     WriteFile(cache + "/C/kept", "x");
     SetDosAttributes(cache + "/C/kept", FILE_ATTRIBUTE_HIDDEN);
