@@ -1,6 +1,7 @@
 #include "ui/qt/picture.h"
 
 #include <QHash>
+#include <QImage>
 #include <QImageReader>
 
 namespace ui::qt {
@@ -10,17 +11,17 @@ namespace {
 // Every piece of artwork is a PNG file among the program's resources. Read as that, without
 // asking Qt to tell the format from the contents: that loads and asks every image plugin
 // installed, which costs a start-up more than all its pictures together. Each is read once;
-// the icon is set on every window.
+// the icon is set on every window. Kept as images, which need no display to outlive.
 QPixmap ArtworkPixmap(const TPicture& picture) {
-    static QHash<QString, QPixmap> read;
+    static QHash<QString, QImage> read;
     const QString path = ":/brisvane/" + QString::fromStdString(picture.Artwork());
-    if (const auto known = read.constFind(path); known != read.cend())
-        return *known;
-    QImageReader reader(path, "png");
-    reader.setAutoDetectImageFormat(false);
-    const QPixmap pixmap = QPixmap::fromImage(reader.read());
-    read.insert(path, pixmap);
-    return pixmap;
+    auto known = read.constFind(path);
+    if (known == read.cend()) {
+        QImageReader reader(path, "png");
+        reader.setAutoDetectImageFormat(false);
+        known = read.insert(path, reader.read());
+    }
+    return QPixmap::fromImage(*known);
 }
 
 } // namespace
@@ -31,8 +32,9 @@ QPixmap ToQPixmap(const TPicture& picture) {
 
 QIcon ToQIcon(const TIcon& icon) {
     QIcon qtIcon;
-    for (const auto& [size, picture] : icon.Sizes())
-        qtIcon.addPixmap(ArtworkPixmap(picture));
+    // Each picture is drawn at the size it is made for.
+    for (const auto& sized : icon.Sizes())
+        qtIcon.addPixmap(ArtworkPixmap(sized.second));
     return qtIcon;
 }
 
